@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures, builds and runs the whole test suite. Extra arguments go to the configure
+# step (for example -DVANTIRO_VECTORS_DIR=/path/to/shared). BUILD_DIR picks the build folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb
+build="${BUILD_DIR:-build}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake --build "$build" -j2
+ctest --test-dir "$build" --output-on-failure -j2

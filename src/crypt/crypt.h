@@ -1,0 +1,147 @@
+// crypt: the program's cryptographic primitives. Plain functions over caller-owned
+// buffers; nothing here allocates, prints or keeps state beyond the random-source
+// failure switch. Results: 0 success, negative on failure, where an operation can fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- Wiping ----------------------------------------------------------------------
+
+// Sets len bytes at buf to zero, one volatile store at a time, so the compiler can
+// neither drop nor merge the stores. A null buf or a zero len does nothing.
+void secure_zero(void* buf, size_t len);
+
+// ---- OS random source ------------------------------------------------------------
+
+// Fills len bytes with cryptographically strong random bytes from the OS. Returns 0 on
+// success; -1 on failure, after zeroing all len bytes. A null buf returns -1 untouched.
+int crypt_fill_random(uint8_t* buf, size_t len);
+// Test hook: a non-zero on makes every later draw fail until called again with 0.
+void crypt_random_force_fail_FOR_TEST(int on);
+// Monotonic milliseconds from the OS tick counter.
+uint64_t crypt_time_ms(void);
+
+// ---- SHA-256 ---------------------------------------------------------------------
+
+struct sha256_ctx {
+  uint32_t state[8];
+  uint64_t bitcount;  // bits in blocks already compressed
+  uint8_t buffer[64];
+  uint32_t buflen;    // bytes waiting in buffer, 0..63 between calls
+};
+
+void sha256_init(sha256_ctx* ctx);
+// Absorbs len bytes; data may be null when len is 0.
+void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len);
+// Pads and writes the 32-byte digest; the context is left as is (not reset, not wiped).
+void sha256_final(sha256_ctx* ctx, uint8_t out[32]);
+void sha256(const uint8_t* data, size_t len, uint8_t out[32]);
+// 64 lower-case hex digits and a NUL: exactly 65 bytes.
+void sha256_to_hex(const uint8_t digest[32], char out[65]);
+// 1 when the 32-byte digests are equal, else 0; time independent of the contents.
+int sha256_equal(const uint8_t a[32], const uint8_t b[32]);
+
+// ---- SHA-512 and SHA-384 ---------------------------------------------------------
+
+struct sha512_ctx {
+  uint64_t state[8];
+  uint64_t bitcount[2];  // 128-bit count of compressed bits, low word first
+  uint8_t buffer[128];
+  uint32_t buflen;       // 0..127 between calls
+};
+
+void sha512_init(sha512_ctx* ctx);
+void sha384_init(sha512_ctx* ctx);
+// Absorbs len bytes for SHA-512 and SHA-384 alike; data may be null when len is 0.
+void sha512_update(sha512_ctx* ctx, const uint8_t* data, size_t len);
+// Writes all eight state words (64 bytes); a SHA-384 digest is the first 48.
+void sha512_final(sha512_ctx* ctx, uint8_t out[64]);
+void sha512(const uint8_t* data, size_t len, uint8_t out[64]);
+// Writes exactly 48 bytes.
+void sha384(const uint8_t* data, size_t len, uint8_t out[48]);
+
+// ---- SHA-1 -----------------------------------------------------------------------
+
+struct sha1_ctx {
+  uint32_t state[5];
+  uint64_t bitcount;
+  uint8_t buffer[64];
+  uint32_t buflen;
+};
+
+void sha1_init(sha1_ctx* ctx);
+void sha1_update(sha1_ctx* ctx, const uint8_t* data, size_t len);
+void sha1_final(sha1_ctx* ctx, uint8_t out[20]);
+void sha1(const uint8_t* data, size_t len, uint8_t out[20]);
+
+// ---- HMAC and PBKDF2 -------------------------------------------------------------
+
+// One-shot HMACs (RFC 2104). out is written last, so it may alias key or msg.
+void sha256_hmac(const uint8_t* key, size_t key_len, const uint8_t* msg, size_t msg_len,
+                 uint8_t out[32]);
+void sha1_hmac(const uint8_t* key, size_t key_len, const uint8_t* msg, size_t msg_len,
+               uint8_t out[20]);
+void sha384_hmac(const uint8_t* key, size_t key_len, const uint8_t* msg, size_t msg_len,
+                 uint8_t out[48]);
+// PBKDF2-HMAC-SHA-256 (RFC 8018) over the whole salt; iterations 0 acts as 1.
+void pbkdf2_sha256(const uint8_t* password, size_t password_len, const uint8_t* salt,
+                   size_t salt_len, uint32_t iterations, uint8_t* out, size_t out_len);
+
+// ---- HKDF ------------------------------------------------------------------------
+
+// Extract (RFC 5869): a null or empty salt stands for HashLen zero bytes.
+void hkdf_extract_sha256(const uint8_t* salt, size_t salt_len, const uint8_t* ikm,
+                         size_t ikm_len, uint8_t prk[32]);
+void hkdf_extract_sha384(const uint8_t* salt, size_t salt_len, const uint8_t* ikm,
+                         size_t ikm_len, uint8_t prk[48]);
+// Expand: 0 on success (also for out_len 0); -1 when out_len exceeds 255 * HashLen,
+// in which case all out_len bytes of out are zeroed.
+int hkdf_expand_sha256(const uint8_t prk[32], const uint8_t* info, size_t info_len,
+                       uint8_t* out, size_t out_len);
+int hkdf_expand_sha384(const uint8_t prk[48], const uint8_t* info, size_t info_len,
+                       uint8_t* out, size_t out_len);
+
+// ---- AES-256 (encryption direction) ----------------------------------------------
+
+struct aes256_ecb_ctx {
+  uint32_t w[60];  // key schedule; wipe with secure_zero when done
+};
+
+void aes256_ecb_keysetup(aes256_ecb_ctx* ctx, const uint8_t key[32]);
+// in and out may be the same buffer.
+void aes256_ecb_encrypt_block(const aes256_ecb_ctx* ctx, const uint8_t in[16], uint8_t out[16]);
+
+// ---- AES-256-GCM (96-bit IV, 128-bit tag) ----------------------------------------
+
+// Encryption always returns 0. Decryption returns -1 and writes nothing to plain when
+// the tag does not verify. cipher and plain may be the same buffer.
+int aes256gcm_encrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plain,
+                      size_t plain_len, uint8_t* cipher, uint8_t tag[16]);
+int aes256gcm_decrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* cipher,
+                      size_t cipher_len, const uint8_t tag[16], uint8_t* plain);
+int aes256gcm_encrypt_aad(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plain,
+                          size_t plain_len, const uint8_t* aad, size_t aad_len, uint8_t* cipher,
+                          uint8_t tag[16]);
+int aes256gcm_decrypt_aad(const uint8_t key[32], const uint8_t iv[12], const uint8_t* cipher,
+                          size_t cipher_len, const uint8_t* aad, size_t aad_len,
+                          const uint8_t tag[16], uint8_t* plain);
+
+// ---- Ed25519 (RFC 8032) ----------------------------------------------------------
+
+// Fresh key pair from the OS random source. sk = seed || pk. Returns 0, or -1 when the
+// random source failed (then pk and sk, where not null, are all zero).
+int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]);
+// Deterministic signature; sig must not overlap sk or msg.
+void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t sig[64]);
+// 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
+int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);
+
+// ---- X25519 (RFC 7748) -----------------------------------------------------------
+
+// out = u-coordinate of clamp(scalar) * point.
+void x25519(uint8_t out[32], const uint8_t scalar[32], const uint8_t point[32]);
+// u = (1 + y) / (1 - y) of an Ed25519 public key.
+void ed25519_pk_to_x25519(uint8_t out[32], const uint8_t pk[32]);
+// The clamped first half of SHA-512(seed); reads only sk[0..31].
+void ed25519_sk_to_x25519(uint8_t out[32], const uint8_t sk[64]);

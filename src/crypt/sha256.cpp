@@ -1,0 +1,117 @@
+// SHA-256 (FIPS 180-4), streaming and one-shot, with hex rendering and a constant-time
+// digest comparison.
+#include "crypt.h"
+
+namespace {
+
+const uint32_t K256[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+const char hex_lut[] = "0123456789abcdef";
+
+inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+
+void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
+  uint32_t w[64];
+  for (int i = 0; i < 16; ++i)
+    w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
+           static_cast<uint32_t>(block[4 * i + 2]) << 8 | static_cast<uint32_t>(block[4 * i + 3]);
+  for (int i = 16; i < 64; ++i) {
+    uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  uint32_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
+  uint32_t e = ctx->state[4], f = ctx->state[5], g = ctx->state[6], h = ctx->state[7];
+  for (int i = 0; i < 64; ++i) {
+    uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + K256[i] + w[i];
+    uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    h = g;
+    g = f;
+    f = e;
+    e = d + t1;
+    d = c;
+    c = b;
+    b = a;
+    a = t1 + t2;
+  }
+  ctx->state[0] += a;
+  ctx->state[1] += b;
+  ctx->state[2] += c;
+  ctx->state[3] += d;
+  ctx->state[4] += e;
+  ctx->state[5] += f;
+  ctx->state[6] += g;
+  ctx->state[7] += h;
+}
+
+}  // namespace
+
+void sha256_init(sha256_ctx* ctx) {
+  static const uint32_t iv[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+  for (int i = 0; i < 8; ++i) ctx->state[i] = iv[i];
+  ctx->bitcount = 0;
+  ctx->buflen = 0;
+}
+
+void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len) {
+  for (size_t i = 0; i < len; ++i) {
+    ctx->buffer[ctx->buflen++] = data[i];
+    if (ctx->buflen == 64) {
+      sha256_transform(ctx, ctx->buffer);
+      ctx->bitcount += 512;
+      ctx->buflen = 0;
+    }
+  }
+}
+
+void sha256_final(sha256_ctx* ctx, uint8_t out[32]) {
+  uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
+  ctx->buffer[ctx->buflen++] = 0x80;
+  if (ctx->buflen > 56) {
+    for (uint32_t i = ctx->buflen; i < 64; ++i) ctx->buffer[i] = 0;
+    sha256_transform(ctx, ctx->buffer);
+    for (uint32_t i = 0; i < 56; ++i) ctx->buffer[i] = 0;
+  } else {
+    for (uint32_t i = ctx->buflen; i < 56; ++i) ctx->buffer[i] = 0;
+  }
+  ctx->buflen = 56;
+  for (int i = 0; i < 8; ++i) ctx->buffer[56 + i] = static_cast<uint8_t>(total >> (56 - 8 * i));
+  sha256_transform(ctx, ctx->buffer);
+  for (int i = 0; i < 8; ++i) {
+    out[4 * i] = static_cast<uint8_t>(ctx->state[i] >> 24);
+    out[4 * i + 1] = static_cast<uint8_t>(ctx->state[i] >> 16);
+    out[4 * i + 2] = static_cast<uint8_t>(ctx->state[i] >> 8);
+    out[4 * i + 3] = static_cast<uint8_t>(ctx->state[i]);
+  }
+}
+
+void sha256(const uint8_t* data, size_t len, uint8_t out[32]) {
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  sha256_update(&ctx, data, len);
+  sha256_final(&ctx, out);
+}
+
+void sha256_to_hex(const uint8_t digest[32], char out[65]) {
+  for (int i = 0; i < 32; ++i) {
+    out[2 * i] = hex_lut[digest[i] >> 4];
+    out[2 * i + 1] = hex_lut[digest[i] & 15];
+  }
+  out[64] = 0;
+}
+
+int sha256_equal(const uint8_t a[32], const uint8_t b[32]) {
+  uint8_t d = 0;
+  for (int i = 0; i < 32; ++i) d = static_cast<uint8_t>(d | (a[i] ^ b[i]));
+  // 1 when d == 0, computed without a branch on d.
+  return static_cast<int>((static_cast<uint32_t>(d) - 1u) >> 31);
+}
