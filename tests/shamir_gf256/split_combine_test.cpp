@@ -1,0 +1,205 @@
+// Split then combine: every t-subset rebuilds the secret, too few or malformed point sets
+// give a wrong value (with result 0), and the share bytes equal an independent
+// polynomial evaluation over GF(2^8).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "shamir_gf256.h"
+#include "test_support.h"
+
+namespace {
+
+// Deterministic coefficient stream for reproducible splits.
+uint64_t g_stream = 0;
+int stream_rng(uint8_t* buf, size_t len) {
+  for (size_t i = 0; i < len; ++i) {
+    g_stream = g_stream * 6364136223846793005ull + 1442695040888963407ull;
+    buf[i] = static_cast<uint8_t>(g_stream >> 56);
+  }
+  return 0;
+}
+
+struct Split {
+  std::vector<uint8_t> xs, shares;
+};
+
+Split split(const vt::bytes& secret, int n, int t, uint64_t seed) {
+  g_stream = seed;
+  Split s{std::vector<uint8_t>(static_cast<size_t>(n)),
+          std::vector<uint8_t>(static_cast<size_t>(n) * secret.size())};
+  EXPECT_EQ(0, shamir_split(secret.data(), secret.size(), n, t, s.xs.data(), s.shares.data(),
+                            stream_rng));
+  return s;
+}
+
+// Combines the shares whose indices are listed, rows arranged to match their x bytes.
+vt::bytes combine(const Split& s, size_t len, const std::vector<int>& pick, int* rc = nullptr) {
+  std::vector<uint8_t> xs, rows;
+  for (int i : pick) {
+    xs.push_back(s.xs[static_cast<size_t>(i)]);
+    rows.insert(rows.end(), s.shares.begin() + i * static_cast<long>(len),
+                s.shares.begin() + (i + 1) * static_cast<long>(len));
+  }
+  vt::bytes out(len, 0xEE);
+  int r = shamir_combine(static_cast<int>(pick.size()), len, xs.data(), rows.data(), out.data());
+  if (rc) *rc = r;
+  return out;
+}
+
+// Every subset of {0..n-1} of size k, in lexicographic order.
+std::vector<std::vector<int>> subsets(int n, int k) {
+  std::vector<std::vector<int>> all;
+  for (unsigned mask = 0; mask < (1u << n); ++mask) {
+    if (__builtin_popcount(mask) != k) continue;
+    std::vector<int> s;
+    for (int i = 0; i < n; ++i)
+      if (mask & (1u << i)) s.push_back(i);
+    all.push_back(s);
+  }
+  return all;
+}
+
+// Reference field multiply, written independently (bitwise, with branches).
+uint8_t ref_mul(uint8_t a, uint8_t b) {
+  uint8_t p = 0;
+  while (b) {
+    if (b & 1) p ^= a;
+    a = static_cast<uint8_t>((a & 0x80) ? ((a << 1) ^ 0x1B) : (a << 1));
+    b >>= 1;
+  }
+  return p;
+}
+
+TEST(ShamirSplitCombine, EveryThresholdSubsetRebuildsTheSecret) {
+  const vt::bytes secret = vt::pseudo_random(64, 7);
+  struct Case {
+    int n, t;
+  };
+  for (Case c : {Case{5, 3}, Case{4, 2}, Case{2, 2}, Case{6, 6}}) {
+    Split s = split(secret, c.n, c.t, 100u + static_cast<uint64_t>(c.n));
+    for (int k = c.t; k <= c.n; ++k) {
+      for (const auto& pick : subsets(c.n, k)) {
+        int rc = -9;
+        EXPECT_EQ(secret, combine(s, 64, pick, &rc)) << c.t << "-of-" << c.n << " k=" << k;
+        EXPECT_EQ(0, rc);
+        // Order of the supplied shares does not matter.
+        std::vector<int> rev(pick.rbegin(), pick.rend());
+        EXPECT_EQ(secret, combine(s, 64, rev));
+      }
+    }
+  }
+}
+
+TEST(ShamirSplitCombine, TooFewSharesGiveAWrongValueWithResultZero) {
+  const vt::bytes secret = vt::pseudo_random(64, 8);
+  Split s = split(secret, 5, 3, 42);
+  for (const auto& pick : subsets(5, 2)) {
+    int rc = -9;
+    EXPECT_NE(secret, combine(s, 64, pick, &rc));
+    EXPECT_EQ(0, rc);
+  }
+  // A 16-of-16 split is not rebuilt by 15 shares.
+  Split big = split(secret, 16, 16, 43);
+  std::vector<int> fifteen;
+  for (int i = 0; i < 15; ++i) fifteen.push_back(i);
+  EXPECT_NE(secret, combine(big, 64, fifteen));
+  fifteen.push_back(15);
+  EXPECT_EQ(secret, combine(big, 64, fifteen));
+}
+
+TEST(ShamirSplitCombine, RepeatedXGivesAWrongValueWithResultZero) {
+  const vt::bytes secret = vt::pseudo_random(64, 9);
+  Split s = split(secret, 5, 3, 44);
+  // Shares 0, 1 and 1 again: x = 1, 2, 2.
+  int rc = -9;
+  EXPECT_NE(secret, combine(s, 64, {0, 1, 1}, &rc));
+  EXPECT_EQ(0, rc);
+  // Two copies of the same share of a 2-of-n split.
+  Split s2 = split(secret, 3, 2, 45);
+  EXPECT_NE(secret, combine(s2, 64, {2, 2}, &rc));
+  EXPECT_EQ(0, rc);
+}
+
+TEST(ShamirSplitCombine, ShareAtXZeroIsReturnedUnchanged) {
+  // With x = 0, 4, 9 the Lagrange weight of the first point is 1 and the others are 0.
+  const vt::bytes rows = vt::pseudo_random(3 * 16, 10);
+  const uint8_t xs[3] = {0, 4, 9};
+  vt::bytes out(16);
+  ASSERT_EQ(0, shamir_combine(3, 16, xs, rows.data(), out.data()));
+  EXPECT_EQ(vt::bytes(rows.begin(), rows.begin() + 16), out);
+}
+
+TEST(ShamirSplitCombine, SharesMatchAnIndependentPolynomialEvaluation) {
+  const vt::bytes secret = vt::pseudo_random(33, 11);
+  for (int t : {2, 3, 5, 16}) {
+    const int n = 16;
+    Split s = split(secret, n, t, 500u + static_cast<uint64_t>(t));
+    g_stream = 500u + static_cast<uint64_t>(t);
+    std::vector<uint8_t> coef(static_cast<size_t>(t));
+    for (size_t p = 0; p < secret.size(); ++p) {
+      coef[0] = secret[p];
+      stream_rng(coef.data() + 1, static_cast<size_t>(t - 1));
+      for (int j = 0; j < n; ++j) {
+        // Horner's rule at x = j + 1.
+        uint8_t y = 0;
+        for (int m = t - 1; m >= 0; --m)
+          y = static_cast<uint8_t>(ref_mul(y, static_cast<uint8_t>(j + 1)) ^ coef[static_cast<size_t>(m)]);
+        ASSERT_EQ(y, s.shares[static_cast<size_t>(j) * secret.size() + p])
+            << "t=" << t << " share " << j << " byte " << p;
+      }
+    }
+  }
+}
+
+TEST(ShamirSplitCombine, FieldIsTheAesField) {
+  // FIPS 197 example: {57} x {83} = {c1}. With t = 2, a zero secret and the coefficient
+  // 0x83, the share at x = 0x57 is 0x83 * 0x57.
+  const uint8_t secret[1] = {0};
+  std::vector<uint8_t> xs(0x57), shares(0x57);
+  auto rng83 = [](uint8_t* buf, size_t len) {
+    std::memset(buf, 0x83, len);
+    return 0;
+  };
+  ASSERT_EQ(0, shamir_split(secret, 1, 0x57, 2, xs.data(), shares.data(), rng83));
+  EXPECT_EQ(0x57, xs[0x56]);
+  EXPECT_EQ(0xC1, shares[0x56]);
+}
+
+TEST(ShamirSplitCombine, FixedCoefficientStreams) {
+  const vt::bytes secret = vt::pseudo_random(64, 12);
+  std::vector<uint8_t> xs(5), shares(5 * 64);
+  // All-zero coefficients: every row is the secret.
+  auto zeros = [](uint8_t* buf, size_t len) {
+    std::memset(buf, 0, len);
+    return 0;
+  };
+  ASSERT_EQ(0, shamir_split(secret.data(), 64, 5, 3, xs.data(), shares.data(), zeros));
+  for (size_t j = 0; j < 5; ++j)
+    EXPECT_EQ(secret, vt::bytes(shares.begin() + static_cast<long>(j * 64),
+                                shares.begin() + static_cast<long>((j + 1) * 64)));
+  // t = 2 and coefficient 1: row j is the secret XOR (j + 1).
+  auto ones = [](uint8_t* buf, size_t len) {
+    std::memset(buf, 1, len);
+    return 0;
+  };
+  ASSERT_EQ(0, shamir_split(secret.data(), 64, 5, 2, xs.data(), shares.data(), ones));
+  for (size_t j = 0; j < 5; ++j)
+    for (size_t p = 0; p < 64; ++p)
+      ASSERT_EQ(secret[p] ^ (j + 1), shares[j * 64 + p]) << j << " " << p;
+}
+
+TEST(ShamirSplitCombine, ManyRandomSplitsRoundTrip) {
+  for (uint64_t seed = 0; seed < 40; ++seed) {
+    const vt::bytes secret = vt::pseudo_random(1 + seed % 70, seed);
+    const int n = 2 + static_cast<int>(seed % 15);
+    const int t = 2 + static_cast<int>(seed % static_cast<uint64_t>(n - 1));
+    Split s = split(secret, n, t, seed * 31);
+    std::vector<int> pick;  // the last t shares
+    for (int i = n - t; i < n; ++i) pick.push_back(i);
+    EXPECT_EQ(secret, combine(s, secret.size(), pick)) << t << "-of-" << n;
+  }
+}
+
+}  // namespace
