@@ -119,7 +119,7 @@ TEST(Ed25519, PublicHalfOfTheSecretKeyIsHashedAsStored) {
   EXPECT_EQ(ed25519_verify(other.pk, msg.data(), msg.size(), sig), -1);
 }
 
-TEST(Ed25519, SignatureMayOverlapTheMessage) {
+TEST(Ed25519, SignatureMayOverlapItsInputs) {
   Keys k = from_seed(8);
   bytes buf = vt::pseudo_random(64, 9);
   uint8_t expect[64];
@@ -128,6 +128,8 @@ TEST(Ed25519, SignatureMayOverlapTheMessage) {
   ed25519_sign(k.sk, buf.data(), buf.size(), buf.data());
   EXPECT_EQ(buf, bytes(expect, expect + 64));
   EXPECT_EQ(ed25519_verify(k.pk, msg.data(), msg.size(), buf.data()), 0);
+  ed25519_sign(k.sk, msg.data(), msg.size(), k.sk);  // over the secret key itself
+  EXPECT_EQ(bytes(k.sk, k.sk + 64), bytes(expect, expect + 64));
 }
 
 }  // namespace
