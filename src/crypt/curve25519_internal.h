@@ -27,6 +27,12 @@ void fe_sq(fe h, const fe f);
 void fe_sq2(fe h, const fe f);
 // h = 121666 * f; h may alias f.
 void fe_mul121666(fe h, const fe f);
+// Two independent operations at once, each with exactly the result of the one-element
+// function: ha = fa * ga and hb = fb * gb; ha = fa^2 and hb = fb^2; ha = 2 fa^2 and
+// hb = fb^2. Every input is read before an output is written, so outputs may alias inputs.
+void fe_mul_pair(fe ha, const fe fa, const fe ga, fe hb, const fe fb, const fe gb);
+void fe_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
+void fe_sq2_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
 // out = z^(p-2): the inverse of z, and 0 for z = 0; out may alias z.
 void fe_invert(fe out, const fe z);
 // out = z^((p-5)/8) = z^(2^252 - 3), the power used to take square roots; out may alias z.

@@ -37,24 +37,42 @@ int fe_isodd(const fe f) {
   return s[0] & 1;
 }
 
-// out = 2 * q for a = -1 (T of q is not read): four squarings, four multiplications.
-void ge_double(ge* out, const ge* q) {
-  fe a, b, k, e, g, f, h, t;
-  fe_sq(a, q->X);
-  fe_sq(b, q->Y);
-  fe_sq2(k, q->Z);
+// sum = r + q (the complete addition of ge_add) and q = 2 q (for a = -1, T of q not read:
+// four squarings, four multiplications) in one pass. The products of the two are
+// independent of each other, so they go to the field code in pairs. sum must not alias
+// r or q.
+void ge_add_and_double(ge* sum, const ge* r, ge* q) {
+  fe a, b, k, d, t, u;
+  fe_sub(a, r->Y, r->X);
+  fe_sub(t, q->Y, q->X);
+  fe_add(b, r->Y, r->X);
+  fe_add(u, q->Y, q->X);
+  fe_mul_pair(a, a, t, b, b, u);
+  fe_mul_pair(k, r->T, q->T, d, r->Z, q->Z);
+
+  fe da, db, dk, de, dg, df, dh;
   fe_add(t, q->X, q->Y);
-  fe_sq(e, t);
-  fe_sub(e, e, a);
-  fe_sub(e, e, b);
-  fe_sub(g, b, a);
-  fe_sub(f, g, k);
-  fe_add(h, a, b);
-  fe_neg(h, h);
-  fe_mul(out->X, e, f);
-  fe_mul(out->Y, g, h);
-  fe_mul(out->T, e, h);
-  fe_mul(out->Z, f, g);
+  fe_sq_pair(da, q->X, db, q->Y);
+  fe_sq2_sq_pair(dk, q->Z, de, t);  // 2 Z^2, (X + Y)^2
+  fe_sub(de, de, da);
+  fe_sub(de, de, db);
+  fe_sub(dg, db, da);
+  fe_sub(df, dg, dk);
+  fe_add(dh, da, db);
+  fe_neg(dh, dh);
+  // q has been read in full: the doubling's products go straight into it.
+  fe_mul_pair(k, k, FE_D2, q->X, de, df);
+  fe_mul_pair(q->Y, dg, dh, q->T, de, dh);
+  fe_mul(q->Z, df, dg);
+
+  fe_add(d, d, d);
+  fe e, f, g, h;
+  fe_sub(e, b, a);
+  fe_add(h, b, a);
+  fe_sub(f, d, k);
+  fe_add(g, d, k);
+  fe_mul_pair(sum->X, e, f, sum->Y, g, h);
+  fe_mul_pair(sum->T, e, h, sum->Z, f, g);
 }
 
 // r = s when b is 1, unchanged when b is 0, through a mask on every limb.
@@ -148,16 +166,15 @@ void ge_add(ge* out, const ge* p1, const ge* p2) {
 
 void ge_scalarmult(ge* out, const uint8_t k[32], const ge* pt) {
   // Right-to-left double-and-add. Every round computes R + Q and keeps it or R under a
-  // mask from the bit, so the sequence of operations and memory accesses is the same
-  // for every scalar.
+  // mask from the bit, then doubles Q, so the sequence of operations and memory accesses
+  // is the same for every scalar.
   ge q = *pt;
   ge r, sum;
   ge_neutral(&r);
   for (int i = 0; i < 256; ++i) {
     const uint32_t bit = (k[i >> 3] >> (i & 7)) & 1u;
-    ge_add(&sum, &r, &q);
+    ge_add_and_double(&sum, &r, &q);
     ge_cmov(&r, &sum, bit);
-    ge_double(&q, &q);
   }
   *out = r;
 }
