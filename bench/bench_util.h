@@ -54,5 +54,6 @@ void register_hash();
 void register_cipher();
 void register_curve();
 void register_misc();
+void register_internal();
 
 }  // namespace bench

@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   bench::register_cipher();
   bench::register_curve();
   bench::register_misc();
+  bench::register_internal();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

@@ -17,6 +17,7 @@ inline int64_t prod(int64_t a, int64_t b) { return a * b; }
 inline int64_t mul19(int64_t a) { return 19 * a; }
 inline int64_t shl(int64_t a, int w) { return a * (int64_t{1} << w); }
 inline int64_t sar(int64_t a, int w) { return a >> w; }
+inline void settle(int64_t&) {}
 
 inline void store(fe out, const int64_t h[10]) {
   for (int i = 0; i < 10; ++i) out[i] = static_cast<int32_t>(h[i]);
