@@ -39,21 +39,28 @@ int fe_isodd(const fe f) {
 
 // sum = r + q (the complete addition of ge_add) and q = 2 q (for a = -1, T of q not read:
 // four squarings, four multiplications) in one pass. The products of the two are
-// independent of each other, so they go to the field code in pairs. sum must not alias
-// r or q.
+// independent of each other, so they go to the field code four at a time. sum must not
+// alias r or q.
 void ge_add_and_double(ge* sum, const ge* r, ge* q) {
   fe a, b, k, d, t, u;
   fe_sub(a, r->Y, r->X);
   fe_sub(t, q->Y, q->X);
   fe_add(b, r->Y, r->X);
   fe_add(u, q->Y, q->X);
-  fe_mul_pair(a, a, t, b, b, u);
-  fe_mul_pair(k, r->T, q->T, d, r->Z, q->Z);
+  {
+    int32_t* const h[4] = {a, b, k, d};
+    const int32_t* const f[4] = {a, b, r->T, r->Z};
+    const int32_t* const g[4] = {t, u, q->T, q->Z};
+    fe_mul4(h, f, g);  // (Y1 - X1)(Y2 - X2), (Y1 + X1)(Y2 + X2), T1 T2, Z1 Z2
+  }
 
   fe da, db, dk, de, dg, df, dh;
   fe_add(t, q->X, q->Y);
-  fe_sq_pair(da, q->X, db, q->Y);
-  fe_sq2_sq_pair(dk, q->Z, de, t);  // 2 Z^2, (X + Y)^2
+  {
+    int32_t* const h[4] = {da, db, dk, de};
+    const int32_t* const f[4] = {q->X, q->Y, q->Z, t};
+    fe_sq4(h, f, 1u << 2);  // X^2, Y^2, 2 Z^2, (X + Y)^2
+  }
   fe_sub(de, de, da);
   fe_sub(de, de, db);
   fe_sub(dg, db, da);
@@ -61,8 +68,12 @@ void ge_add_and_double(ge* sum, const ge* r, ge* q) {
   fe_add(dh, da, db);
   fe_neg(dh, dh);
   // q has been read in full: the doubling's products go straight into it.
-  fe_mul_pair(k, k, FE_D2, q->X, de, df);
-  fe_mul_pair(q->Y, dg, dh, q->T, de, dh);
+  {
+    int32_t* const h[4] = {k, q->X, q->Y, q->T};
+    const int32_t* const f[4] = {k, de, dg, de};
+    const int32_t* const g[4] = {FE_D2, df, dh, dh};
+    fe_mul4(h, f, g);
+  }
   fe_mul(q->Z, df, dg);
 
   fe_add(d, d, d);
@@ -71,8 +82,12 @@ void ge_add_and_double(ge* sum, const ge* r, ge* q) {
   fe_add(h, b, a);
   fe_sub(f, d, k);
   fe_add(g, d, k);
-  fe_mul_pair(sum->X, e, f, sum->Y, g, h);
-  fe_mul_pair(sum->T, e, h, sum->Z, f, g);
+  {
+    int32_t* const ho[4] = {sum->X, sum->Y, sum->T, sum->Z};
+    const int32_t* const fi[4] = {e, g, e, f};
+    const int32_t* const gi[4] = {f, h, h, g};
+    fe_mul4(ho, fi, gi);
+  }
 }
 
 // r = s when b is 1, unchanged when b is 0, through a mask on every limb.

@@ -23,6 +23,14 @@ inline v2 low_high(v2 a, v2 b) {
   return reinterpret_cast<v2>(
       _mm_blend_epi16(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b), 0xF0));
 }
+// (a | b): four lanes from two pairs.
+inline v4 join(v2 a, v2 b) {
+  return reinterpret_cast<v4>(_mm256_set_m128i(reinterpret_cast<__m128i>(b), reinterpret_cast<__m128i>(a)));
+}
+inline v2 low_pair(v4 a) { return reinterpret_cast<v2>(_mm256_castsi256_si128(reinterpret_cast<__m256i>(a))); }
+inline v2 high_pair(v4 a) {
+  return reinterpret_cast<v2>(_mm256_extracti128_si256(reinterpret_cast<__m256i>(a), 1));
+}
 
 }  // namespace
 
@@ -33,7 +41,8 @@ void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
     q[i] = v2{x1[i], i == 0 ? 1 : 0};  // (x3 | z3) = (x1 | 1)
     x1x1[i] = v2{x1[i], x1[i]};
   }
-  v2 ab[10], ba[10], dc[10], m[10], n[10], t[10], r[10], ae[10], ex[10], u[10], bu[10], z[10];
+  v2 ab[10], ba[10], dc[10], m[10], n[10], t[10], r[10], ex[10], u[10];
+  v4 f4[10], g4[10], h4[10];
   int64_t swap = 0;
   for (int pos = 254; pos >= 0; --pos) {
     const int64_t bit = (e[pos >> 3] >> (pos & 7)) & 1;
@@ -64,14 +73,20 @@ void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
     lanes_sq(r, t, v2{});  // (x3 | W)
     for (int i = 0; i < 10; ++i) {
       const v2 ns = swap_halves(n[i]);
-      ex[i] = ns - n[i];               // lane 0: E = AA - BB
-      ae[i] = low_low(ns, ex[i]);      // (AA | E)
+      ex[i] = ns - n[i];  // lane 0: E = AA - BB
     }
     lanes_mul121666(u, ex);  // lane 0: 121666 E
-    for (int i = 0; i < 10; ++i) bu[i] = low_low(n[i], n[i] + u[i]);  // (BB | BB + 121666 E)
-    lanes_mul(p, ae, bu);    // (x2 | z2) = (AA BB | E (BB + 121666 E))
-    lanes_mul(z, x1x1, r);   // lane 1: z3 = x1 W
-    for (int i = 0; i < 10; ++i) q[i] = low_high(r[i], z[i]);
+    // Three products in one four-lane multiplication: (AA | E | x1 | x1) times
+    // (BB | BB + 121666 E | x1 | W), giving (x2 | z2 | - | z3).
+    for (int i = 0; i < 10; ++i) {
+      f4[i] = join(low_low(swap_halves(n[i]), ex[i]), x1x1[i]);
+      g4[i] = join(low_low(n[i], n[i] + u[i]), r[i]);
+    }
+    lanes_mul(h4, f4, g4);
+    for (int i = 0; i < 10; ++i) {
+      p[i] = low_pair(h4[i]);
+      q[i] = low_high(r[i], high_pair(h4[i]));  // (x3 | z3)
+    }
   }
   const v2 mask = v2{-swap, -swap};
   for (int i = 0; i < 10; ++i) {
