@@ -1,6 +1,8 @@
 // SHA-1 (FIPS 180-4), streaming and one-shot. Kept for HMAC-SHA-1.
 #include "crypt.h"
 
+#include <cstring>
+
 namespace {
 
 inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
@@ -54,8 +56,15 @@ void sha1_init(sha1_ctx* ctx) {
 }
 
 void sha1_update(sha1_ctx* ctx, const uint8_t* data, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    ctx->buffer[ctx->buflen++] = data[i];
+  // Input goes through the context's buffer in runs (a whole block at a time where it
+  // can), and a full buffer is compressed at once.
+  while (len > 0) {
+    size_t take = 64 - ctx->buflen;
+    if (take > len) take = len;
+    memcpy(ctx->buffer + ctx->buflen, data, take);
+    ctx->buflen += static_cast<uint32_t>(take);
+    data += take;
+    len -= take;
     if (ctx->buflen == 64) {
       sha1_transform(ctx, ctx->buffer);
       ctx->bitcount += 512;

@@ -2,6 +2,8 @@
 // digest comparison.
 #include "crypt.h"
 
+#include <cstring>
+
 namespace {
 
 const uint32_t K256[64] = {
@@ -18,6 +20,17 @@ const char hex_lut[] = "0123456789abcdef";
 
 inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+// One round with the working variables named in place, so that eight consecutive rounds
+// rotate the names instead of moving eight values around.
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, i)                                          \
+  do {                                                                                   \
+    uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + \
+                  K256[i] + w[i];                                                        \
+    uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b))); \
+    d += t1;                                                                             \
+    h = t1 + t2;                                                                         \
+  } while (0)
+
 void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i)
@@ -30,17 +43,15 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   }
   uint32_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
   uint32_t e = ctx->state[4], f = ctx->state[5], g = ctx->state[6], h = ctx->state[7];
-  for (int i = 0; i < 64; ++i) {
-    uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + K256[i] + w[i];
-    uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
+  for (int i = 0; i < 64; i += 8) {
+    SHA256_ROUND(a, b, c, d, e, f, g, h, i);
+    SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1);
+    SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2);
+    SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3);
+    SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4);
+    SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5);
+    SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6);
+    SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7);
   }
   ctx->state[0] += a;
   ctx->state[1] += b;
@@ -51,6 +62,8 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   ctx->state[6] += g;
   ctx->state[7] += h;
 }
+
+#undef SHA256_ROUND
 
 }  // namespace
 
@@ -63,8 +76,15 @@ void sha256_init(sha256_ctx* ctx) {
 }
 
 void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    ctx->buffer[ctx->buflen++] = data[i];
+  // Input goes through the context's buffer in runs (a whole block at a time where it
+  // can), and a full buffer is compressed at once.
+  while (len > 0) {
+    size_t take = 64 - ctx->buflen;
+    if (take > len) take = len;
+    memcpy(ctx->buffer + ctx->buflen, data, take);
+    ctx->buflen += static_cast<uint32_t>(take);
+    data += take;
+    len -= take;
     if (ctx->buflen == 64) {
       sha256_transform(ctx, ctx->buffer);
       ctx->bitcount += 512;

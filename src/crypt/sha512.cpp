@@ -1,6 +1,8 @@
 // SHA-512 and SHA-384 (FIPS 180-4): one context record and one compression function.
 #include "crypt.h"
 
+#include <cstring>
+
 namespace {
 
 const uint64_t K512[80] = {
@@ -23,6 +25,16 @@ const uint64_t K512[80] = {
 
 inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
+// One round with the working variables named in place (see the SHA-256 transform).
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, i)                                            \
+  do {                                                                                     \
+    uint64_t t1 = h + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + (g ^ (e & (f ^ g))) + \
+                  K512[i] + w[i];                                                          \
+    uint64_t t2 = (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + ((a & b) | (c & (a | b))); \
+    d += t1;                                                                               \
+    h = t1 + t2;                                                                           \
+  } while (0)
+
 void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
   uint64_t w[80];
   for (int i = 0; i < 16; ++i) {
@@ -37,17 +49,15 @@ void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
   }
   uint64_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
   uint64_t e = ctx->state[4], f = ctx->state[5], g = ctx->state[6], h = ctx->state[7];
-  for (int i = 0; i < 80; ++i) {
-    uint64_t t1 = h + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + ((e & f) ^ (~e & g)) + K512[i] + w[i];
-    uint64_t t2 = (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
+  for (int i = 0; i < 80; i += 8) {
+    SHA512_ROUND(a, b, c, d, e, f, g, h, i);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, i + 1);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, i + 2);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, i + 3);
+    SHA512_ROUND(e, f, g, h, a, b, c, d, i + 4);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, i + 5);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, i + 6);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, i + 7);
   }
   ctx->state[0] += a;
   ctx->state[1] += b;
@@ -58,6 +68,8 @@ void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
   ctx->state[6] += g;
   ctx->state[7] += h;
 }
+
+#undef SHA512_ROUND
 
 void start(sha512_ctx* ctx, const uint64_t iv[8]) {
   for (int i = 0; i < 8; ++i) ctx->state[i] = iv[i];
@@ -83,8 +95,15 @@ void sha384_init(sha512_ctx* ctx) {
 }
 
 void sha512_update(sha512_ctx* ctx, const uint8_t* data, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    ctx->buffer[ctx->buflen++] = data[i];
+  // Input goes through the context's buffer in runs (a whole block at a time where it
+  // can), and a full buffer is compressed at once.
+  while (len > 0) {
+    size_t take = 128 - ctx->buflen;
+    if (take > len) take = len;
+    memcpy(ctx->buffer + ctx->buflen, data, take);
+    ctx->buflen += static_cast<uint32_t>(take);
+    data += take;
+    len -= take;
     if (ctx->buflen == 128) {
       sha512_transform(ctx, ctx->buffer);
       uint64_t low = ctx->bitcount[0] + 1024;
