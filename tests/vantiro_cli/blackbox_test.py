@@ -60,10 +60,13 @@ class CliCase(unittest.TestCase):
         full_env.update(env or {})
         p = subprocess.run(cmd, capture_output=True, env=full_env, cwd=cwd or self.tmp,
                            timeout=120)
-        return p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+        out, err = p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+        if OPTS.launcher:  # a Windows build writes its text streams with CR LF
+            out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
+        return p.returncode, out, err
 
     def need_preload(self):
-        if not OPTS.preload:
+        if not OPTS.preload or OPTS.launcher:
             self.skipTest("no fault-injection preload library (sanitizer or non-ELF build)")
 
     def need_oracle(self):
@@ -471,7 +474,7 @@ class Recover(CliCase):
         if os.path.exists("/dev/full") and not OPTS.launcher:
             rc, out, err = self.run_cli("recover", "/dev/full", *shares[:3])
             self.assertEqual((1, report, "ERROR: short write /dev/full\n"), (rc, out, err))
-        if OPTS.preload:
+        if OPTS.preload and not OPTS.launcher:
             for var in ("VT_FSYNC_FAIL", "VT_FCLOSE_FAIL"):
                 key = self.path(var + ".key")
                 rc, out, err = self.run_cli("recover", key, *shares[:3], preload=True,

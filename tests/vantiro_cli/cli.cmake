@@ -10,7 +10,11 @@ if(Python3_Interpreter_FOUND)
   add_executable(vt_ed25519_oracle "${CMAKE_CURRENT_SOURCE_DIR}/vantiro_cli/ed25519_oracle.cpp")
   target_link_libraries(vt_ed25519_oracle PRIVATE OpenSSL::Crypto)
 
+  set(VANTIRO_CLI_LAUNCHER "" CACHE STRING "Command prefix for running vantiro-cli in the black-box tests (e.g. wine)")
   set(_vt_bb_args --cli $<TARGET_FILE:vantiro-cli> --oracle $<TARGET_FILE:vt_ed25519_oracle>)
+  if(VANTIRO_CLI_LAUNCHER)
+    list(APPEND _vt_bb_args "--launcher=${VANTIRO_CLI_LAUNCHER}")
+  endif()
   # A sanitizer runtime must come first in the process, so no preload then.
   if(NOT VANTIRO_SANITIZE)
     list(APPEND _vt_bb_args --preload $<TARGET_FILE:vt_fault_preload>)
