@@ -34,11 +34,25 @@ int usage() {
 }
 
 // The hash, signing and interpolation routines leave their temporaries (message
-// schedules, hash states, scalars) on the stack below the command. Overwriting that
-// region once the command is done leaves none of them in the process.
-[[gnu::noinline]] void scrub_stack() {
+// schedules, hash states, scalars) on the stack below the command, and inlined copies
+// of shares and roots leave their last 16-byte pieces in vector registers. Overwriting
+// that stack region and those registers once the command is done leaves none of them.
+[[gnu::noinline]] void scrub_stack_and_registers() {
   uint8_t region[kScrubBytes];
   secure_zero(region, sizeof region);
+#if defined(__GNUC__) && defined(__x86_64__)
+  __asm__ __volatile__(
+      "pxor %%xmm0, %%xmm0\n\tpxor %%xmm1, %%xmm1\n\tpxor %%xmm2, %%xmm2\n\t"
+      "pxor %%xmm3, %%xmm3\n\tpxor %%xmm4, %%xmm4\n\tpxor %%xmm5, %%xmm5\n\t"
+      "pxor %%xmm6, %%xmm6\n\tpxor %%xmm7, %%xmm7\n\tpxor %%xmm8, %%xmm8\n\t"
+      "pxor %%xmm9, %%xmm9\n\tpxor %%xmm10, %%xmm10\n\tpxor %%xmm11, %%xmm11\n\t"
+      "pxor %%xmm12, %%xmm12\n\tpxor %%xmm13, %%xmm13\n\tpxor %%xmm14, %%xmm14\n\t"
+      "pxor %%xmm15, %%xmm15"
+      :
+      :
+      : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
+        "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "memory");
+#endif
 }
 
 void phex(const uint8_t* bytes, size_t len) {
@@ -320,6 +334,6 @@ int dispatch(int argc, char** argv) {
 
 int vantiro_cli_main(int argc, char** argv) {
   const int status = dispatch(argc, argv);
-  scrub_stack();
+  scrub_stack_and_registers();
   return status;
 }

@@ -102,8 +102,8 @@ TEST(VantiroRecover, SelfCheckBindsTheWholeKeyHalf) {
   uint8_t root[64];
   ASSERT_EQ(0, vantiro_recover(2, recs.data(), root));
   EXPECT_EQ(vt::bytes(sk, sk + 64), vt::bytes(root, root + 64));
-  // The negated key (sign bit flipped) shares the Montgomery u of the true key; it must
-  // still be refused, as must a key of another seed.
+  // The negated key (sign bit flipped) differs only in one bit; it must be refused, as
+  // must the key of another seed.
   uint8_t crafted[64];
   std::memcpy(crafted, sk, 64);
   crafted[63] ^= 0x80;
