@@ -55,6 +55,8 @@ class CliCase(unittest.TestCase):
     def run_cli(self, *args, env=None, preload=False, cwd=None):
         cmd = shlex.split(OPTS.launcher) + [OPTS.cli] + list(args)
         full_env = dict(os.environ)
+        if OPTS.launcher:
+            full_env.setdefault("WINEDEBUG", "-all")  # keep wine's own notes off stderr
         if preload:
             full_env["LD_PRELOAD"] = OPTS.preload
         full_env.update(env or {})
