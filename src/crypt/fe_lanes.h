@@ -68,11 +68,65 @@ inline void widen(V out[10], const int32_t* const f[N]) {
   }
 }
 
+// Four elements: a 4 x 8 transpose of limbs 0..7 in registers, limbs 8 and 9 apart.
+template <>
+inline void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
+  const __m256i r0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[0]));
+  const __m256i r1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[1]));
+  const __m256i r2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[2]));
+  const __m256i r3 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[3]));
+  const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);  // a0 b0 a1 b1 | a4 b4 a5 b5
+  const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);  // a2 b2 a3 b3 | a6 b6 a7 b7
+  const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
+  const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
+  const __m256i u[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2),
+                        _mm256_unpacklo_epi64(t1, t3), _mm256_unpackhi_epi64(t1, t3)};
+  for (int j = 0; j < 4; ++j) {  // u[j] = limb j of a b c d | limb j + 4 of a b c d
+    out[j] = reinterpret_cast<v4>(_mm256_cvtepi32_epi64(_mm256_castsi256_si128(u[j])));
+    out[j + 4] = reinterpret_cast<v4>(_mm256_cvtepi32_epi64(_mm256_extracti128_si256(u[j], 1)));
+  }
+  const __m128i q0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(f[0] + 8));
+  const __m128i q1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(f[1] + 8));
+  const __m128i q2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(f[2] + 8));
+  const __m128i q3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(f[3] + 8));
+  const __m128i s0 = _mm_unpacklo_epi32(q0, q1);  // a8 b8 a9 b9
+  const __m128i s1 = _mm_unpacklo_epi32(q2, q3);  // c8 d8 c9 d9
+  out[8] = reinterpret_cast<v4>(_mm256_cvtepi32_epi64(_mm_unpacklo_epi64(s0, s1)));
+  out[9] = reinterpret_cast<v4>(_mm256_cvtepi32_epi64(_mm_unpackhi_epi64(s0, s1)));
+}
+
 template <int N, class V>
 inline void narrow(int32_t* const h[N], const V hv[10]) {
   for (int l = 0; l < N; ++l) {
     for (int i = 0; i < 10; ++i) h[l][i] = static_cast<int32_t>(hv[i][l]);
   }
+}
+
+// Four elements: the low halves of the lanes gathered, then the transpose back.
+template <>
+inline void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
+  const __m256i even = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  __m128i p[10];  // p[i] = limb i of a b c d, as 32-bit values
+  for (int i = 0; i < 10; ++i) {
+    p[i] = _mm256_castsi256_si128(
+        _mm256_permutevar8x32_epi32(reinterpret_cast<__m256i>(hv[i]), even));
+  }
+  __m256i w[4];
+  for (int j = 0; j < 4; ++j) w[j] = _mm256_inserti128_si256(_mm256_castsi128_si256(p[j]), p[j + 4], 1);
+  const __m256i t0 = _mm256_unpacklo_epi32(w[0], w[1]);  // a0 a1 b0 b1 | a4 a5 b4 b5
+  const __m256i t1 = _mm256_unpackhi_epi32(w[0], w[1]);  // c0 c1 d0 d1 | c4 c5 d4 d5
+  const __m256i t2 = _mm256_unpacklo_epi32(w[2], w[3]);
+  const __m256i t3 = _mm256_unpackhi_epi32(w[2], w[3]);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h[0]), _mm256_unpacklo_epi64(t0, t2));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h[1]), _mm256_unpackhi_epi64(t0, t2));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h[2]), _mm256_unpacklo_epi64(t1, t3));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(h[3]), _mm256_unpackhi_epi64(t1, t3));
+  const __m128i lo = _mm_unpacklo_epi32(p[8], p[9]);  // a8 a9 b8 b9
+  const __m128i hi = _mm_unpackhi_epi32(p[8], p[9]);  // c8 c9 d8 d9
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(h[0] + 8), lo);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(h[1] + 8), _mm_unpackhi_epi64(lo, lo));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(h[2] + 8), hi);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(h[3] + 8), _mm_unpackhi_epi64(hi, hi));
 }
 
 template <class V>
