@@ -9,13 +9,23 @@
 
 #include <cstdint>
 
+// The kernels are inlined whatever the optimisation level, so that their ten limbs stay
+// in registers rather than going through memory at every call.
+#ifndef FE_KERNEL
+#if defined(__GNUC__)
+#define FE_KERNEL inline __attribute__((always_inline))
+#else
+#define FE_KERNEL inline
+#endif
+#endif
+
 namespace {
 
 // Rounding carry out of limb i into the next one: afterwards limb i lies in
 // [-2^(w-1), 2^(w-1)) for its width w. The carry out of limb 9 enters limb 0 times 19,
 // because 2^255 = 19 (mod p).
 template <class V>
-inline void carry(V h[10], int i) {
+FE_KERNEL void carry(V h[10], int i) {
   const int w = (i & 1) ? 25 : 26;
   const V c = sar(h[i] + (int64_t{1} << (w - 1)), w);
   h[i] -= shl(c, w);
@@ -29,7 +39,7 @@ inline void carry(V h[10], int i) {
 // The carry chain shared by multiplication and squaring: limbs 0 and 4 are carried twice
 // so that every limb ends in the reduced range.
 template <class V>
-inline void carry_product(V h[10]) {
+FE_KERNEL void carry_product(V h[10]) {
   carry(h, 0);
   carry(h, 4);
   carry(h, 1);
@@ -49,7 +59,7 @@ inline void carry_product(V h[10]) {
 // one bit above the target limb (f's limb doubled); a product past limb 9 wraps around
 // through 2^255 = 19 (g's limb times 19). The sums are exact, so their order is free.
 template <class V>
-inline void mul_columns(V h[10], const V f[10], const V g[10]) {
+FE_KERNEL void mul_columns(V h[10], const V f[10], const V g[10]) {
   V gw[19];  // gw[9 + j] = g_j for j = 0..9; gw[9 + j] = 19 g_(j+10) for j = -9..-1
   V f2[10];
 #pragma GCC unroll 10
@@ -78,7 +88,7 @@ inline void mul_columns(V h[10], const V f[10], const V g[10]) {
 // so that every pre-multiplied limb of a loose operand still fits in 32 bits (the
 // vector code multiplies 32 x 32).
 template <class V>
-inline void square_columns(V h[10], const V f[10]) {
+FE_KERNEL void square_columns(V h[10], const V f[10]) {
   V f2[10], f19[10], f38[10];
 #pragma GCC unroll 10
   for (int i = 0; i < 10; ++i) {

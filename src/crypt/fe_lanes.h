@@ -60,7 +60,7 @@ struct Lanes<4> {
 };
 
 template <int N, class V>
-inline void widen(V out[10], const int32_t* const f[N]) {
+FE_KERNEL void widen(V out[10], const int32_t* const f[N]) {
   for (int i = 0; i < 10; ++i) {
     V v{};
     for (int l = 0; l < N; ++l) v[l] = f[l][i];
@@ -70,7 +70,7 @@ inline void widen(V out[10], const int32_t* const f[N]) {
 
 // Four elements: a 4 x 8 transpose of limbs 0..7 in registers, limbs 8 and 9 apart.
 template <>
-inline void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
+FE_KERNEL void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
   const __m256i r0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[0]));
   const __m256i r1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[1]));
   const __m256i r2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[2]));
@@ -96,7 +96,7 @@ inline void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
 }
 
 template <int N, class V>
-inline void narrow(int32_t* const h[N], const V hv[10]) {
+FE_KERNEL void narrow(int32_t* const h[N], const V hv[10]) {
   for (int l = 0; l < N; ++l) {
     for (int i = 0; i < 10; ++i) h[l][i] = static_cast<int32_t>(hv[i][l]);
   }
@@ -104,7 +104,7 @@ inline void narrow(int32_t* const h[N], const V hv[10]) {
 
 // Four elements: the low halves of the lanes gathered, then the transpose back.
 template <>
-inline void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
+FE_KERNEL void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
   const __m256i even = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   __m128i p[10];  // p[i] = limb i of a b c d, as 32-bit values
   for (int i = 0; i < 10; ++i) {
@@ -130,14 +130,14 @@ inline void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
 }
 
 template <class V>
-inline void lanes_mul(V h[10], const V f[10], const V g[10]) {
+FE_KERNEL void lanes_mul(V h[10], const V f[10], const V g[10]) {
   mul_columns(h, f, g);
   carry_product(h);
 }
 
 // twice: all ones in the lanes whose column sums are doubled before the carries (fe_sq2).
 template <class V>
-inline void lanes_sq(V h[10], const V f[10], V twice) {
+FE_KERNEL void lanes_sq(V h[10], const V f[10], V twice) {
   square_columns(h, f);
   for (int i = 0; i < 10; ++i) h[i] += h[i] & twice;
   carry_product(h);
@@ -145,7 +145,7 @@ inline void lanes_sq(V h[10], const V f[10], V twice) {
 
 // h = 121666 f limb by limb, then the carries of fe_mul121666.
 template <class V>
-inline void lanes_mul121666(V h[10], const V f[10]) {
+FE_KERNEL void lanes_mul121666(V h[10], const V f[10]) {
   V k{};
   for (int l = 0; l < static_cast<int>(sizeof(V) / 8); ++l) k[l] = 121666;
   for (int i = 0; i < 10; ++i) h[i] = prod(f[i], k);
