@@ -31,6 +31,15 @@ void fe_mul121666(fe h, const fe f);
 // has AVX2 (fe_lanes_available), and gives exactly the results of the one-element code.
 #if defined(__GNUC__) && defined(__x86_64__)
 #define VANTIRO_FE_LANES 1
+// Opens and closes a region of functions compiled for AVX2 (GCC and Clang spell it apart).
+#if defined(__clang__)
+#define VANTIRO_AVX2_BEGIN \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define VANTIRO_AVX2_END _Pragma("clang attribute pop")
+#else
+#define VANTIRO_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define VANTIRO_AVX2_END _Pragma("GCC pop_options")
+#endif
 #endif
 bool fe_lanes_available();
 // Test hook: a non-zero off makes every operation below take the one-at-a-time code.

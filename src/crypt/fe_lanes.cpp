@@ -12,8 +12,7 @@ int g_lanes_off = 0;  // test hook: 1 forces the one-at-a-time code
 }  // namespace
 
 #ifdef VANTIRO_FE_LANES
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VANTIRO_AVX2_BEGIN
 #include "fe_lanes.h"
 
 namespace {
@@ -41,7 +40,7 @@ void sq_lanes(int32_t* const h[N], const int32_t* const f[N], unsigned double_ma
 
 }  // namespace
 
-#pragma GCC pop_options
+VANTIRO_AVX2_END
 #endif
 
 bool fe_lanes_available() {

@@ -1,8 +1,8 @@
 // Field arithmetic on two or four elements at once, one per 64-bit lane of an AVX2
 // vector: limb i of every element in vector i, sign-extended. Each lane runs exactly the
 // products and carries of the one-element code (fe_columns.h). Module-internal; include
-// only inside a region compiled for AVX2 (#pragma GCC target("avx2")), and call only
-// where fe_lanes_available() is true.
+// only between VANTIRO_AVX2_BEGIN and VANTIRO_AVX2_END, and call only where
+// fe_lanes_available() is true.
 #pragma once
 
 #include <immintrin.h>

@@ -4,8 +4,7 @@
 #include "curve25519_internal.h"
 
 #ifdef VANTIRO_FE_LANES
-#pragma GCC push_options
-#pragma GCC target("avx2")
+VANTIRO_AVX2_BEGIN
 #include "fe_lanes.h"
 
 namespace {
@@ -99,5 +98,5 @@ void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
   }
 }
 
-#pragma GCC pop_options
+VANTIRO_AVX2_END
 #endif
