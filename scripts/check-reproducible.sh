@@ -6,7 +6,7 @@ set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 what="${1:-all}"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+trap 'WINEPREFIX="$work/wineprefix" wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # The same source in two places whose paths differ in name and length.
 copy_to() {
