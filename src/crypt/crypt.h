@@ -114,8 +114,10 @@ void aes256_ecb_encrypt_block(const aes256_ecb_ctx* ctx, const uint8_t in[16], u
 
 // ---- AES-256-GCM (96-bit IV, 128-bit tag) ----------------------------------------
 
-// Encryption always returns 0. Decryption returns -1 and writes nothing to plain when
-// the tag does not verify. cipher and plain may be the same buffer.
+// Encryption returns 0. Decryption returns -1 and writes nothing to plain when the tag
+// does not verify. Both return -1 and write nothing when the data exceeds 2^36 - 32 bytes
+// or the AAD 2^61 - 1 bytes (the SP 800-38D bounds; past them the block counter would
+// wrap). cipher and plain may be the same buffer.
 int aes256gcm_encrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plain,
                       size_t plain_len, uint8_t* cipher, uint8_t tag[16]);
 int aes256gcm_decrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* cipher,
@@ -132,7 +134,8 @@ int aes256gcm_decrypt_aad(const uint8_t key[32], const uint8_t iv[12], const uin
 // Fresh key pair from the OS random source. sk = seed || pk. Returns 0, or -1 when the
 // random source failed (then pk and sk, where not null, are all zero).
 int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]);
-// Deterministic signature; sig must not overlap sk or msg.
+// Deterministic signature. sig is written only after sk and msg have been read in full,
+// so it may overlap either.
 void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t sig[64]);
 // 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
 int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);

@@ -1,8 +1,7 @@
 // SHA-256 (FIPS 180-4), streaming and one-shot, with hex rendering and a constant-time
 // digest comparison.
 #include "crypt.h"
-
-#include <cstring>
+#include "md_internal.h"
 
 namespace {
 
@@ -34,8 +33,7 @@ inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   uint32_t w[64];
   for (int i = 0; i < 16; ++i)
-    w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
-           static_cast<uint32_t>(block[4 * i + 2]) << 8 | static_cast<uint32_t>(block[4 * i + 3]);
+    w[i] = crypt_md::load_be32(block + 4 * i);
   for (int i = 16; i < 64; ++i) {
     uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
     uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
@@ -76,42 +74,18 @@ void sha256_init(sha256_ctx* ctx) {
 }
 
 void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len) {
-  // Input goes through the context's buffer in runs (a whole block at a time where it
-  // can), and a full buffer is compressed at once.
-  while (len > 0) {
-    size_t take = 64 - ctx->buflen;
-    if (take > len) take = len;
-    memcpy(ctx->buffer + ctx->buflen, data, take);
-    ctx->buflen += static_cast<uint32_t>(take);
-    data += take;
-    len -= take;
-    if (ctx->buflen == 64) {
-      sha256_transform(ctx, ctx->buffer);
-      ctx->bitcount += 512;
-      ctx->buflen = 0;
-    }
-  }
+  crypt_md::absorb<64>(ctx, data, len, [](sha256_ctx* c) {
+    sha256_transform(c, c->buffer);
+    c->bitcount += 512;
+  });
 }
 
 void sha256_final(sha256_ctx* ctx, uint8_t out[32]) {
-  uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
-  ctx->buffer[ctx->buflen++] = 0x80;
-  if (ctx->buflen > 56) {
-    for (uint32_t i = ctx->buflen; i < 64; ++i) ctx->buffer[i] = 0;
-    sha256_transform(ctx, ctx->buffer);
-    for (uint32_t i = 0; i < 56; ++i) ctx->buffer[i] = 0;
-  } else {
-    for (uint32_t i = ctx->buflen; i < 56; ++i) ctx->buffer[i] = 0;
-  }
-  ctx->buflen = 56;
-  for (int i = 0; i < 8; ++i) ctx->buffer[56 + i] = static_cast<uint8_t>(total >> (56 - 8 * i));
+  const uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
+  crypt_md::pad<64, 8>(ctx, [](sha256_ctx* c) { sha256_transform(c, c->buffer); });
+  crypt_md::store_be64(ctx->buffer + 56, total);
   sha256_transform(ctx, ctx->buffer);
-  for (int i = 0; i < 8; ++i) {
-    out[4 * i] = static_cast<uint8_t>(ctx->state[i] >> 24);
-    out[4 * i + 1] = static_cast<uint8_t>(ctx->state[i] >> 16);
-    out[4 * i + 2] = static_cast<uint8_t>(ctx->state[i] >> 8);
-    out[4 * i + 3] = static_cast<uint8_t>(ctx->state[i]);
-  }
+  for (int i = 0; i < 8; ++i) crypt_md::store_be32(out + 4 * i, ctx->state[i]);
 }
 
 void sha256(const uint8_t* data, size_t len, uint8_t out[32]) {

@@ -1,7 +1,6 @@
 // SHA-512 and SHA-384 (FIPS 180-4): one context record and one compression function.
 #include "crypt.h"
-
-#include <cstring>
+#include "md_internal.h"
 
 namespace {
 
@@ -95,44 +94,22 @@ void sha384_init(sha512_ctx* ctx) {
 }
 
 void sha512_update(sha512_ctx* ctx, const uint8_t* data, size_t len) {
-  // Input goes through the context's buffer in runs (a whole block at a time where it
-  // can), and a full buffer is compressed at once.
-  while (len > 0) {
-    size_t take = 128 - ctx->buflen;
-    if (take > len) take = len;
-    memcpy(ctx->buffer + ctx->buflen, data, take);
-    ctx->buflen += static_cast<uint32_t>(take);
-    data += take;
-    len -= take;
-    if (ctx->buflen == 128) {
-      sha512_transform(ctx, ctx->buffer);
-      uint64_t low = ctx->bitcount[0] + 1024;
-      ctx->bitcount[1] += (low < ctx->bitcount[0]);  // carry into the high word
-      ctx->bitcount[0] = low;
-      ctx->buflen = 0;
-    }
-  }
+  crypt_md::absorb<128>(ctx, data, len, [](sha512_ctx* c) {
+    sha512_transform(c, c->buffer);
+    const uint64_t low = c->bitcount[0] + 1024;
+    c->bitcount[1] += (low < c->bitcount[0]);  // the pair wraps as one 128-bit number
+    c->bitcount[0] = low;
+  });
 }
 
 void sha512_final(sha512_ctx* ctx, uint8_t out[64]) {
-  uint64_t low = ctx->bitcount[0] + 8u * static_cast<uint64_t>(ctx->buflen);
-  uint64_t high = ctx->bitcount[1] + (low < ctx->bitcount[0]);
-  ctx->buffer[ctx->buflen++] = 0x80;
-  if (ctx->buflen > 112) {
-    for (uint32_t i = ctx->buflen; i < 128; ++i) ctx->buffer[i] = 0;
-    sha512_transform(ctx, ctx->buffer);
-    for (uint32_t i = 0; i < 112; ++i) ctx->buffer[i] = 0;
-  } else {
-    for (uint32_t i = ctx->buflen; i < 112; ++i) ctx->buffer[i] = 0;
-  }
-  ctx->buflen = 112;
-  for (int i = 0; i < 8; ++i) {
-    ctx->buffer[112 + i] = static_cast<uint8_t>(high >> (56 - 8 * i));
-    ctx->buffer[120 + i] = static_cast<uint8_t>(low >> (56 - 8 * i));
-  }
+  const uint64_t low = ctx->bitcount[0] + 8u * static_cast<uint64_t>(ctx->buflen);
+  const uint64_t high = ctx->bitcount[1] + (low < ctx->bitcount[0]);
+  crypt_md::pad<128, 16>(ctx, [](sha512_ctx* c) { sha512_transform(c, c->buffer); });
+  crypt_md::store_be64(ctx->buffer + 112, high);
+  crypt_md::store_be64(ctx->buffer + 120, low);
   sha512_transform(ctx, ctx->buffer);
-  for (int i = 0; i < 8; ++i)
-    for (int j = 0; j < 8; ++j) out[8 * i + j] = static_cast<uint8_t>(ctx->state[i] >> (56 - 8 * j));
+  for (int i = 0; i < 8; ++i) crypt_md::store_be64(out + 8 * i, ctx->state[i]);
 }
 
 void sha512(const uint8_t* data, size_t len, uint8_t out[64]) {

@@ -1,0 +1,28 @@
+// Module-internal GHASH pieces of AES-256-GCM, declared here so that the constant-time
+// check can drive them with a secret hash key.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A GF(2^128) element as two big-endian halves: bit 0 of the block (the top bit of its
+// first byte) is the top bit of hi.
+struct b128 {
+  uint64_t hi;
+  uint64_t lo;
+};
+
+// Loads 16 bytes as two big-endian 64-bit halves.
+b128 b128_from(const uint8_t in[16]);
+
+// x * y in GF(2^128) with the GCM bit order. Every bit of y (the hash key) selects an
+// addition through a mask, never a branch.
+b128 gf_mult(b128 x, b128 y);
+
+// Absorbs len bytes of data into *state under the hash key h; a final partial block is
+// zero-filled. A zero len reads nothing and leaves *state unchanged.
+void ghash(b128* state, b128 h, const uint8_t* data, size_t len);
+
+// OR of the byte-wise XOR of two 16-byte tags: 0 exactly when they are equal. Reads all
+// 16 bytes whatever they hold.
+uint8_t gcm_tag_diff(const uint8_t a[16], const uint8_t b[16]);

@@ -1,0 +1,60 @@
+// Plumbing shared by the SHA family: input absorbed through the context's block buffer,
+// and the padding of the final block(s). Module-internal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace crypt_md {
+
+// Absorbs len bytes into ctx->buffer (Block bytes) in runs, calling on_block(ctx) as soon
+// as the buffer is full; on_block compresses ctx->buffer and counts it. buflen stays
+// below Block on return.
+template <size_t Block, class Ctx, class OnBlock>
+inline void absorb(Ctx* ctx, const uint8_t* data, size_t len, OnBlock on_block) {
+  while (len > 0) {
+    size_t take = Block - ctx->buflen;
+    if (take > len) take = len;
+    memcpy(ctx->buffer + ctx->buflen, data, take);
+    ctx->buflen += static_cast<uint32_t>(take);
+    data += take;
+    len -= take;
+    if (ctx->buflen == Block) {
+      on_block(ctx);
+      ctx->buflen = 0;
+    }
+  }
+}
+
+// Appends 0x80 and zeros up to the length field (the last LenBytes of the block),
+// compressing an extra block first when the 0x80 leaves no room for it. Leaves buflen at
+// Block - LenBytes; the caller writes the length field and compresses.
+template <size_t Block, size_t LenBytes, class Ctx, class Compress>
+inline void pad(Ctx* ctx, Compress compress) {
+  constexpr uint32_t kLenAt = Block - LenBytes;
+  ctx->buffer[ctx->buflen++] = 0x80;
+  if (ctx->buflen > kLenAt) {
+    for (uint32_t i = ctx->buflen; i < Block; ++i) ctx->buffer[i] = 0;
+    compress(ctx);
+    for (uint32_t i = 0; i < kLenAt; ++i) ctx->buffer[i] = 0;
+  } else {
+    for (uint32_t i = ctx->buflen; i < kLenAt; ++i) ctx->buffer[i] = 0;
+  }
+  ctx->buflen = kLenAt;
+}
+
+inline void store_be64(uint8_t* p, uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (56 - 8 * i));
+}
+
+inline void store_be32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+inline uint32_t load_be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
+
+}  // namespace crypt_md

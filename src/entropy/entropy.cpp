@@ -1,0 +1,142 @@
+// Entropy source: raw byte samples from the OS random source, the repetition count test
+// (RCT) and adaptive proportion test (APT) of SP 800-90B run on every sample, and a
+// SHA-256 conditioning step. A failure of either test, or of the OS draw itself, is
+// sticky until the next entropy_init.
+#include "entropy.h"
+
+#include <cmath>
+
+#include "crypt.h"
+
+namespace {
+
+constexpr uint32_t kAptWindow = 512;
+constexpr size_t kMaxOut = 64;
+
+uint32_t g_rct_cutoff = 0;
+uint32_t g_apt_cutoff = 0;
+int g_failed = 0;
+int g_rct_have = 0;
+uint8_t g_rct_last = 0;
+uint32_t g_rct_run = 0;
+int g_apt_have = 0;
+uint8_t g_apt_a = 0;
+uint32_t g_apt_count = 0;
+uint32_t g_apt_i = 0;
+
+// 1 + ceil(alpha_bits / h), saturated so that an extreme ratio cannot overflow the cast.
+uint32_t rct_cutoff(double h, int alpha_bits) {
+  double c = 1.0 + std::ceil(static_cast<double>(alpha_bits) / h);
+  if (c >= 4294967295.0) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>(c);
+}
+
+// 1 + CRITBINOM(W, 2^-h, 1 - alpha): the smallest count i of the window's first value
+// whose binomial tail has fallen to alpha or less, or 513 (the APT cannot fail) when the
+// sum never reaches 1 - alpha in double precision.
+uint32_t apt_cutoff(double h, int alpha_bits) {
+  const double alpha = std::pow(2.0, -static_cast<double>(alpha_bits));
+  const double p = std::pow(2.0, -h);
+  double term = std::pow(1.0 - p, static_cast<double>(kAptWindow));
+  double sum = term;
+  uint32_t i = 1;
+  while (!(sum >= 1.0 - alpha) && i < kAptWindow + 1) {
+    term = term * (static_cast<double>(kAptWindow + 1 - i) / static_cast<double>(i)) *
+           (p / (1.0 - p));
+    sum += term;
+    i += 1;
+  }
+  return i;
+}
+
+}  // namespace
+
+int entropy_init(double min_entropy, int alpha_bits) {
+  // Written so that a NaN min-entropy is refused too.
+  if (!(min_entropy > 0.0 && min_entropy <= 8.0) || alpha_bits <= 0) return -2;
+  g_rct_cutoff = rct_cutoff(min_entropy, alpha_bits);
+  g_apt_cutoff = apt_cutoff(min_entropy, alpha_bits);
+  g_failed = 0;
+  g_rct_have = 0;
+  g_rct_last = 0;
+  g_rct_run = 0;
+  g_apt_have = 0;
+  g_apt_a = 0;
+  g_apt_count = 0;
+  g_apt_i = 0;
+  return 0;
+}
+
+int entropy_health_update(uint8_t sample) {
+  if (g_rct_have && sample == g_rct_last) {
+    g_rct_run += 1;
+    if (g_rct_run >= g_rct_cutoff) g_failed = 1;
+  } else {
+    g_rct_have = 1;
+    g_rct_last = sample;
+    g_rct_run = 1;
+  }
+
+  if (g_apt_have && g_apt_i < kAptWindow) {
+    g_apt_i += 1;
+    if (sample == g_apt_a) {
+      g_apt_count += 1;
+      if (g_apt_count >= g_apt_cutoff) g_failed = 1;
+    }
+  } else {
+    g_apt_have = 1;
+    g_apt_a = sample;
+    g_apt_count = 1;
+    g_apt_i = 1;
+  }
+  return g_failed ? -1 : 0;
+}
+
+int entropy_health_failed(void) { return g_failed; }
+
+uint32_t entropy_rct_cutoff(void) { return g_rct_cutoff; }
+
+uint32_t entropy_apt_cutoff(void) { return g_apt_cutoff; }
+
+int entropy_condition(const uint8_t* in, size_t in_len, uint8_t* out, size_t out_len) {
+  if (in == nullptr || out == nullptr || out_len == 0 || out_len > kMaxOut) return -2;
+  size_t done = 0;
+  for (uint32_t counter = 0; done < out_len; ++counter) {
+    const uint8_t be[4] = {static_cast<uint8_t>(counter >> 24), static_cast<uint8_t>(counter >> 16),
+                           static_cast<uint8_t>(counter >> 8), static_cast<uint8_t>(counter)};
+    sha256_ctx ctx;
+    uint8_t block[32];
+    sha256_init(&ctx);
+    sha256_update(&ctx, be, 4);
+    sha256_update(&ctx, in, in_len);
+    sha256_final(&ctx, block);
+    size_t take = out_len - done < 32 ? out_len - done : 32;
+    for (size_t i = 0; i < take; ++i) out[done + i] = block[i];
+    done += take;
+  }
+  return 0;
+}
+
+int entropy_gather(uint8_t* out, size_t n) {
+  if (out == nullptr || n == 0 || n > kMaxOut) return -2;
+  uint8_t samples[2 * kMaxOut];
+  if (crypt_fill_random(samples, 2 * n) != 0) {
+    // A failed draw is no entropy, whatever the tests would make of its zeros.
+    secure_zero(samples, sizeof samples);
+    g_failed = 1;
+    return -1;
+  }
+  for (size_t i = 0; i < 2 * n; ++i) entropy_health_update(samples[i]);
+  if (g_failed) {
+    secure_zero(samples, sizeof samples);
+    return -1;
+  }
+  int rc = entropy_condition(samples, 2 * n, out, n);
+  secure_zero(samples, sizeof samples);
+  return rc;
+}
+
+int entropy_raw_dump(uint8_t* out, size_t len) {
+  if (out == nullptr || len == 0) return -2;
+  return crypt_fill_random(out, len) == 0 ? 0 : -1;
+}

@@ -1,0 +1,49 @@
+// AES-256-GCM against OpenSSL's libcrypto over random keys, IVs and lengths that cross
+// block boundaries in both the plaintext and the AAD.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include "crypt.h"
+#include "test_support.h"
+
+namespace {
+
+void openssl_gcm(const vt::bytes& key, const vt::bytes& iv, const vt::bytes& aad, const vt::bytes& pt,
+                 vt::bytes* ct, uint8_t tag[16]) {
+  EVP_CIPHER_CTX* c = EVP_CIPHER_CTX_new();
+  ASSERT_NE(c, nullptr);
+  int len = 0;
+  ASSERT_EQ(1, EVP_EncryptInit_ex(c, EVP_aes_256_gcm(), nullptr, key.data(), iv.data()));
+  if (!aad.empty()) {
+    ASSERT_EQ(1, EVP_EncryptUpdate(c, nullptr, &len, aad.data(), static_cast<int>(aad.size())));
+  }
+  ct->assign(pt.size(), 0);
+  if (!pt.empty()) {
+    ASSERT_EQ(1, EVP_EncryptUpdate(c, ct->data(), &len, pt.data(), static_cast<int>(pt.size())));
+  }
+  ASSERT_EQ(1, EVP_EncryptFinal_ex(c, nullptr, &len));
+  ASSERT_EQ(1, EVP_CIPHER_CTX_ctrl(c, EVP_CTRL_GCM_GET_TAG, 16, tag));
+  EVP_CIPHER_CTX_free(c);
+}
+
+TEST(Aes256GcmOracle, RandomInputs) {
+  uint64_t seed = 1;
+  for (size_t pt_len = 0; pt_len <= 70; pt_len += 3) {
+    for (size_t aad_len : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{45}}) {
+      SCOPED_TRACE(testing::Message() << "pt " << pt_len << " aad " << aad_len);
+      vt::bytes key = vt::pseudo_random(32, seed++), iv = vt::pseudo_random(12, seed++);
+      vt::bytes pt = vt::pseudo_random(pt_len, seed++), aad = vt::pseudo_random(aad_len, seed++);
+      vt::bytes want;
+      uint8_t want_tag[16];
+      openssl_gcm(key, iv, aad, pt, &want, want_tag);
+      vt::bytes got(pt_len);
+      uint8_t tag[16];
+      ASSERT_EQ(0, aes256gcm_encrypt_aad(key.data(), iv.data(), pt.data(), pt_len, aad.data(), aad_len,
+                                         got.data(), tag));
+      EXPECT_EQ(vt::to_hex(got), vt::to_hex(want));
+      EXPECT_EQ(vt::to_hex(tag, 16), vt::to_hex(want_tag, 16));
+    }
+  }
+}
+
+}  // namespace
