@@ -7,8 +7,9 @@ set(_vt_repro_flags
 add_compile_options(${_vt_repro_flags} -fstack-protector-strong -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2)
 
 if(WIN32)
-  # PE: no link time stamp; ASLR with high entropy, DEP.
-  add_link_options(-static -s -Wl,--no-insert-timestamp
+  # PE: no link time stamp; ASLR with high entropy, DEP. The stack protector's runtime
+  # (libssp) is linked in only when the flag is given at link time too.
+  add_link_options(-fstack-protector-strong -static -s -Wl,--no-insert-timestamp
                    -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
 else()
   # Static PIE (ASLR without a loader), full RELRO, no executable stack, no build ID.
