@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb python3
 build="${BUILD_DIR:-build}"
+# The manual page checks: mandoc lints it, groff (man -l) renders it, Python compares texts.
+bash scripts/ensure-packages.sh mandoc groff-base python3
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2

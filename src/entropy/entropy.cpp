@@ -31,13 +31,46 @@ uint32_t rct_cutoff(double h, int alpha_bits) {
   return static_cast<uint32_t>(c);
 }
 
+// a * b as p + e exactly (Dekker's product: plain IEEE operations, no fused multiply-add).
+void two_product(double a, double b, double* p, double* e) {
+  const double split = 134217729.0;  // 2^27 + 1
+  *p = a * b;
+  const double ta = split * a;
+  const double a_hi = ta - (ta - a);
+  const double a_lo = a - a_hi;
+  const double tb = split * b;
+  const double b_hi = tb - (tb - b);
+  const double b_lo = b - b_hi;
+  *e = ((a_hi * b_hi - *p) + a_hi * b_lo + a_lo * b_hi) + a_lo * b_lo;
+}
+
+// x^512 (the window size, 2^9) by nine squarings carried in double-double and rounded
+// once: the correctly rounded value on every IEEE platform. A C library's pow need not be
+// that exact (MinGW's is off by up to 70 ulps here), and the APT sum below is so close to
+// 1 - alpha that an ulp moves the cutoff: h = 8 with alpha = 2^-64 gave 513, a test
+// that can never fail, instead of 23.
+double pow_window(double x) {
+  static_assert(kAptWindow == 512, "nine squarings make the window's power");
+  double hi = x;
+  double lo = 0.0;
+  for (int k = 0; k < 9; ++k) {
+    double p = 0.0;
+    double e = 0.0;
+    two_product(hi, hi, &p, &e);
+    e += 2.0 * hi * lo;
+    hi = p + e;
+    lo = e - (hi - p);
+  }
+  return hi;
+}
+
 // 1 + CRITBINOM(W, 2^-h, 1 - alpha): the smallest count i of the window's first value
 // whose binomial tail has fallen to alpha or less, or 513 (the APT cannot fail) when the
 // sum never reaches 1 - alpha in double precision.
 uint32_t apt_cutoff(double h, int alpha_bits) {
   const double alpha = std::pow(2.0, -static_cast<double>(alpha_bits));
   const double p = std::pow(2.0, -h);
-  double term = std::pow(1.0 - p, static_cast<double>(kAptWindow));
+  double term = pow_window(1.0 - p);
   double sum = term;
   uint32_t i = 1;
   while (!(sum >= 1.0 - alpha) && i < kAptWindow + 1) {

@@ -118,10 +118,29 @@ def self_test():
 
 # ---- running under gdb ---------------------------------------------------------------
 
+# The program makes itself non-dumpable at start. A tracer without CAP_SYS_PTRACE can
+# then no longer read its memory, so for such a user gdb turns that one prctl call
+# (PR_SET_DUMPABLE = 4, argument in rsi on x86-64) into PR_SET_DUMPABLE 1 at the system
+# call's entry. Nothing else of the run changes; as root the product runs untouched.
+KEEP_DUMPABLE = """catch syscall prctl
+commands
+silent
+if $rdi == 4
+set $rsi = 1
+end
+continue
+end
+"""
+
+
 def core_at_exit(gdb, core, argv, cwd):
-    cmd = [gdb, "-nx", "-batch", "-ex", "set pagination off", "-ex", "set confirm off",
-           "-ex", "catch syscall exit_group", "-ex", "run", "-ex", f"gcore {core}", "-ex",
-           "kill", "--args"] + argv
+    script = os.path.join(cwd, "residue.gdb")
+    with open(script, "w") as f:
+        f.write("set pagination off\nset confirm off\n")
+        if os.geteuid() != 0:
+            f.write(KEEP_DUMPABLE)
+        f.write(f"catch syscall exit_group\nrun\ngcore {core}\nkill\n")
+    cmd = [gdb, "-nx", "-batch", "-x", script, "--args"] + argv
     p = subprocess.run(cmd, capture_output=True, cwd=cwd, timeout=600)
     if not os.path.exists(core):
         sys.exit(f"gdb wrote no core:\n{p.stdout.decode()}\n{p.stderr.decode()}")

@@ -1,27 +1,49 @@
 // A random source that fails partway: key generation or any one coefficient draw of the
-// split. This program supplies its own getrandom, which the library's OS-source code
-// links against instead of the C library's.
+// split. This program supplies its own OS random call (getrandom, or SystemFunction036 on
+// Windows), which the library's OS-source code links against instead of the system's.
 #include <gtest/gtest.h>
+
+#include "core_support.h"
+
+namespace {
+long g_draws = 0;       // OS random calls so far
+long g_fail_from = -1;  // first call (1-based) that fails; -1 never
+
+bool next_draw_fails() {
+  ++g_draws;
+  return g_fail_from > 0 && g_draws >= g_fail_from;
+}
+}  // namespace
+
+#if defined(_WIN32)
+
+#include <windows.h>
+
+// On Windows the OS source is SystemFunction036 (RtlGenRandom); this definition takes the
+// place of advapi32's import and forwards to the real one looked up at run time.
+extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buf, ULONG len) {
+  using fn = BOOLEAN(NTAPI*)(PVOID, ULONG);
+  static const fn real = reinterpret_cast<fn>(reinterpret_cast<void (*)()>(
+      GetProcAddress(LoadLibraryW(L"advapi32.dll"), "SystemFunction036")));
+  if (next_draw_fails() || real == nullptr) return FALSE;
+  return real(buf, len);
+}
+
+#else
 
 #include <cerrno>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include "core_support.h"
-
-namespace {
-long g_draws = 0;       // getrandom calls so far
-long g_fail_from = -1;  // first call (1-based) that fails; -1 never
-}  // namespace
-
 extern "C" ssize_t getrandom(void* buf, size_t len, unsigned int flags) {
-  ++g_draws;
-  if (g_fail_from > 0 && g_draws >= g_fail_from) {
+  if (next_draw_fails()) {
     errno = EIO;
     return -1;
   }
   return syscall(SYS_getrandom, buf, len, flags);
 }
+
+#endif
 
 namespace {
 
