@@ -29,7 +29,9 @@ void fe_sq2(fe h, const fe f);
 void fe_mul121666(fe h, const fe f);
 // AVX2 lane code is compiled in on x86-64 with GCC or Clang; it runs where the processor
 // has AVX2 (fe_lanes_available), and gives exactly the results of the one-element code.
-#if defined(__GNUC__) && defined(__x86_64__)
+// Not on Windows: GCC there does not align the stack for 32-byte vector spills, so a
+// spill could fault; the one-element code runs instead.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #define VANTIRO_FE_LANES 1
 // Opens and closes a region of functions compiled for AVX2 (GCC and Clang spell it apart).
 #if defined(__clang__)
