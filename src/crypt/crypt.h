@@ -134,7 +134,8 @@ int aes256gcm_decrypt_aad(const uint8_t key[32], const uint8_t iv[12], const uin
 // Fresh key pair from the OS random source. sk = seed || pk. Returns 0, or -1 when the
 // random source failed (then pk and sk, where not null, are all zero).
 int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]);
-// Deterministic signature; sig must not overlap sk or msg.
+// Deterministic signature. sig is written only after sk and msg have been read in full,
+// so it may overlap either.
 void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t sig[64]);
 // 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
 int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);
