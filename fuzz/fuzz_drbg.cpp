@@ -36,8 +36,10 @@ Input input_from(FuzzedDataProvider& in, size_t typical) {
   x.len = in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, typical)
                            : in.ConsumeIntegralInRange<size_t>(0, 600);
   if (!x.null) {
-    x.data = in.ConsumeBytes<uint8_t>(x.len);
-    x.data.resize(x.len);  // short input at the end of the data: pad with zeros
+    // Exactly len bytes, zero-filled where the input runs out.
+    bytes got = in.ConsumeBytes<uint8_t>(x.len);
+    x.data.assign(x.len, 0);
+    std::copy(got.begin(), got.end(), x.data.begin());
   }
   return x;
 }
