@@ -165,7 +165,8 @@ def ed25519_seeds(out):
 def x25519_seeds(out):
     base = (9).to_bytes(32, "little")
     for i in range(3):
-        write(out, "fuzz_x25519", f"base-{i}", rbytes(32) + base)
+        # A 65th byte, odd, also runs the aliasing checks.
+        write(out, "fuzz_x25519", f"base-{i}", rbytes(32) + base + (b"\x01" if i else b""))
     peer = x25519.X25519PrivateKey.from_private_bytes(rbytes(32)).public_key()
     write(out, "fuzz_x25519", "peer", rbytes(32) + peer.public_bytes(RAW, serialization.PublicFormat.Raw))
     write(out, "fuzz_x25519", "zero", rbytes(32) + bytes(32))

@@ -34,5 +34,6 @@ rm -rf "$work"
 mkdir -p "$work" "$build/artifacts"
 cp fuzz/corpus/"$target"/* "$work"/
 echo "fuzzing $target for ${seconds}s from $(ls "$work" | wc -l) seed(s)"
-"$build/fuzz/$target" "$work" -max_total_time="$seconds" -timeout=25 -print_final_stats=1 \
+# Inputs up to 4 KiB: room for long messages and many pieces beyond the small seeds.
+"$build/fuzz/$target" "$work" -max_total_time="$seconds" -max_len=4096 -timeout=25 -print_final_stats=1 \
   -artifact_prefix="$build/artifacts/$target-" "$@"
