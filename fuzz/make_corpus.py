@@ -112,20 +112,17 @@ def encode(pt):
 B = (recover_x(4 * inv(5) % P, 0), 4 * inv(5) % P)
 
 
-def sign_any_key(pk_enc, msg, s):
-    """A signature (R, S) that a cofactorless verifier accepts under pk_enc as given:
-    R = S*B - k*A with k = SHA-512(R || pk || msg)... which R is itself in, so choose S and
-    solve only where A is small: then k*A cycles and a message is searched for which the
-    chosen R works. For a general A, sign with R computed from a random nonce instead."""
+def sign_small_order_key(pk_enc, msg, s):
+    """A signature (R, S) that a cofactorless verifier accepts under the small-order key
+    pk_enc, hashed as given: with R = S*B the equation S*B = R + k*A holds whenever k*A is
+    the identity, so message suffixes are tried until k is a multiple of A's order."""
     a = decode(pk_enc)
     assert a is not None
+    r_enc = encode(mul(s, B))
     for tweak in range(10000):
         m = msg + tweak.to_bytes(2, "little") if tweak else msg
-        r = mul(s, B)  # candidate R for k*A = identity
-        r_enc = encode(r)
         k = int.from_bytes(hashlib.sha512(r_enc + pk_enc + m).digest(), "little") % L
-        ka = mul(k, a)
-        if ka == (0, 1):
+        if mul(k, a) == (0, 1):
             return m, r_enc + s.to_bytes(32, "little")
     raise RuntimeError("no message found")
 
@@ -138,11 +135,15 @@ def write(outdir, target, name, content):
 
 
 def ed25519_seeds(out):
-    for i, n in enumerate([0, 1, 40, 200]):
+    # Mode byte: even = pk || sig || msg as given; odd = seed || tamper || msg.
+    for n in (0, 1, 40, 200):
         sk = ed25519.Ed25519PrivateKey.from_private_bytes(rbytes(32))
         pk = sk.public_key().public_bytes(RAW, serialization.PublicFormat.Raw)
         msg = rbytes(n)
-        write(out, "fuzz_ed25519_verify", f"valid-{n}", pk + sk.sign(msg) + msg)
+        write(out, "fuzz_ed25519_verify", f"valid-{n}", b"\0" + pk + sk.sign(msg) + msg)
+    for tamper in (0, 1, 300, 768):
+        write(out, "fuzz_ed25519_verify", f"sign-tamper-{tamper}",
+              b"\1" + rbytes(32) + tamper.to_bytes(2, "big") + rbytes(tamper % 50))
     # Keys of small order, also in the encodings that only this verifier decodes: the
     # identity (y = 1) as is, with the sign bit, and as y = p + 1; y = p - 1 (order 2) with
     # the sign bit; y = 0 (order 4) as y = p.
@@ -154,12 +155,12 @@ def ed25519_seeds(out):
         "order4-unreduced": P.to_bytes(32, "little"),
     }
     for name, pk in keys.items():
-        msg, sig = sign_any_key(pk, b"small order", 5)
-        write(out, "fuzz_ed25519_verify", name, pk + sig + msg)
+        msg, sig = sign_small_order_key(pk, b"small order", 5)
+        write(out, "fuzz_ed25519_verify", name, b"\0" + pk + sig + msg)
     # S = L: must be rejected although the equation would hold for S = 0.
     pk = keys["identity"]
-    msg, sig = sign_any_key(pk, b"s equals l", 0)
-    write(out, "fuzz_ed25519_verify", "s-equals-l", pk + sig[:32] + L.to_bytes(32, "little") + msg)
+    msg, sig = sign_small_order_key(pk, b"s equals l", 0)
+    write(out, "fuzz_ed25519_verify", "s-equals-l", b"\0" + pk + sig[:32] + L.to_bytes(32, "little") + msg)
 
 
 def x25519_seeds(out):
@@ -309,12 +310,9 @@ def drbg_seeds(out):
 
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-    ed25519_seeds(out)
-    x25519_seeds(out)
-    recover_seeds(out)
-    gcm_seeds(out)
-    hash_kdf_seeds(out)
-    drbg_seeds(out)
+    for make in (ed25519_seeds, x25519_seeds, recover_seeds, gcm_seeds, hash_kdf_seeds, drbg_seeds):
+        rng.seed(make.__name__)  # one stream per target: a change to one leaves the others
+        make(out)
 
 
 if __name__ == "__main__":
