@@ -3,7 +3,7 @@
 # step (for example -DVANTIRO_VECTORS_DIR=/path/to/shared). BUILD_DIR picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb
+bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb python3
 build="${BUILD_DIR:-build}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
 cmake --build "$build" -j2

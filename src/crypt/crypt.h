@@ -134,6 +134,10 @@ int aes256gcm_decrypt_aad(const uint8_t key[32], const uint8_t iv[12], const uin
 // Fresh key pair from the OS random source. sk = seed || pk. Returns 0, or -1 when the
 // random source failed (then pk and sk, where not null, are all zero).
 int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]);
+// The key pair of a given seed, as key generation derives it: pk = encoding of
+// clamp(SHA-512(seed)[0..31]) * B, sk = seed || pk. Wipes its digest, clamped scalar and
+// hash context. seed may alias sk.
+void ed25519_seed_keypair(uint8_t pk[32], uint8_t sk[64], const uint8_t seed[32]);
 // Deterministic signature. sig is written only after sk and msg have been read in full,
 // so it may overlap either.
 void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t sig[64]);

@@ -109,9 +109,3 @@ inline void sc_clamp(uint8_t a[32]) {
   a[31] &= 127;
   a[31] |= 64;
 }
-
-// ---- Ed25519 key derivation -------------------------------------------------------
-
-// Key generation from a given seed: pk = encoding of clamp(SHA-512(seed)[0..31]) * B,
-// sk = seed || pk. Wipes its digest, clamped scalar and hash context. seed may alias sk.
-void ed25519_seed_keypair(uint8_t pk[32], uint8_t sk[64], const uint8_t seed[32]);

@@ -1,0 +1,47 @@
+// Rebuilding a root from share records, with a self-check: the second half of a root is
+// the public key of its first half, so a rebuilt value that breaks this is not a root.
+#include <cstring>
+
+#include "crypt.h"
+#include "shamir_gf256.h"
+#include "vantiro_core.h"
+
+namespace {
+
+constexpr int kMaxShares = 16;
+constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
+
+// Returns true when root[32..63] is the public key that key generation derives from the
+// seed root[0..31]; compared over all 32 bytes.
+bool root_matches_seed(const uint8_t root[VANTIRO_ROOT_SIZE]) {
+  uint8_t pk[32];
+  uint8_t sk[64];
+  ed25519_seed_keypair(pk, sk, root);
+  secure_zero(sk, sizeof sk);
+  uint8_t diff = 0;
+  for (size_t i = 0; i < sizeof pk; ++i) diff = static_cast<uint8_t>(diff | (pk[i] ^ root[32 + i]));
+  return diff == 0;
+}
+
+}  // namespace
+
+int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
+  if (k < 2 || k > kMaxShares || records == nullptr || root == nullptr) return -1;
+  uint8_t xs[kMaxShares];
+  uint8_t ys[kMaxShares * kRowSize];
+  const size_t kk = static_cast<size_t>(k);
+  for (size_t i = 0; i < kk; ++i) {
+    xs[i] = records[i * VANTIRO_RECORD_SIZE];
+    std::memcpy(ys + i * kRowSize, records + i * VANTIRO_RECORD_SIZE + 1, kRowSize);
+  }
+  const int rc = shamir_combine(k, kRowSize, xs, ys, root);
+  secure_zero(ys, sizeof ys);
+  if (rc != 0) return -3;
+  // Too few shares, shares of different roots, or repeated or zero x all give a value
+  // that is not a root; refuse it rather than hand it out as one.
+  if (!root_matches_seed(root)) {
+    secure_zero(root, VANTIRO_ROOT_SIZE);
+    return -3;
+  }
+  return 0;
+}

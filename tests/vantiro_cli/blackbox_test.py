@@ -1,0 +1,510 @@
+#!/usr/bin/env python3
+"""Black-box tests of the vantiro-cli executable: exact output, exit status and files.
+
+Usage: blackbox_test.py --cli PATH [--launcher "wine"] [--oracle PATH] [--preload PATH]
+       [unittest options]
+
+--launcher prefixes every run (a Windows build under wine); file modes are then not
+checked. --oracle is an independent Ed25519 program (verify / pubkey). --preload is a
+shared library that makes getrandom, fsync, fclose or calloc fail on demand (ELF only).
+Tests needing an absent option are skipped.
+"""
+import argparse
+import hashlib
+import itertools
+import os
+import re
+import shlex
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+
+OPTS = None
+
+USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
+         "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
+         "  vantiro-cli recover <outkey> <share1> <share2> ...\n")
+NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
+BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
+            "at most 248 characters)\n")
+NOT_A_ROOT = ("ERROR: recover failed: the shares do not rebuild a root (too few shares, "
+              "or shares of different roots)\n")
+SELFTEST_BANNER = "== vantiro selftest (mint 3-of-5, recover, verify anchor) ==\n"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def posix_modes():
+    return not OPTS.launcher and os.name == "posix"
+
+
+class CliCase(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="vt-bb-")
+        self.addCleanup(shutil.rmtree, self.tmp, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.tmp, *parts)
+
+    def run_cli(self, *args, env=None, preload=False, cwd=None):
+        cmd = shlex.split(OPTS.launcher) + [OPTS.cli] + list(args)
+        full_env = dict(os.environ)
+        if OPTS.launcher:
+            full_env.setdefault("WINEDEBUG", "-all")  # keep wine's own notes off stderr
+        if preload:
+            full_env["LD_PRELOAD"] = OPTS.preload
+        full_env.update(env or {})
+        p = subprocess.run(cmd, capture_output=True, env=full_env, cwd=cwd or self.tmp,
+                           timeout=120)
+        out, err = p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+        if OPTS.launcher:  # a Windows build writes its text streams with CR LF
+            out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
+        return p.returncode, out, err
+
+    def need_preload(self):
+        if not OPTS.preload or OPTS.launcher:
+            self.skipTest("no fault-injection preload library (sanitizer or non-ELF build)")
+
+    def need_oracle(self):
+        if not OPTS.oracle:
+            self.skipTest("no independent Ed25519 oracle given")
+
+    def assertMode(self, path, mode):
+        if posix_modes():
+            self.assertEqual(mode, stat.S_IMODE(os.stat(path).st_mode), path)
+
+    def files(self, d):
+        return sorted(os.listdir(d))
+
+    def mint(self, n, t, fqdn="example.com", outdir=None, **kw):
+        outdir = outdir or self.path("out")
+        os.makedirs(outdir, exist_ok=True)
+        return (outdir,) + self.run_cli("mint", str(n), str(t), fqdn, outdir, **kw)
+
+    def oracle_verify(self, pk, msg, sig):
+        r = subprocess.run([OPTS.oracle, "verify", pk.hex(), msg.hex(), sig.hex()])
+        return r.returncode == 0
+
+    def oracle_pubkey(self, seed):
+        r = subprocess.run([OPTS.oracle, "pubkey", seed.hex()], capture_output=True, check=True)
+        return bytes.fromhex(r.stdout.decode().strip())
+
+
+def expected_mint_report(t, n, fqdn, outdir, pub, anchor, share_paths):
+    """The full standard output of a mint, rebuilt from the files it wrote."""
+    out = [f"== Ardessa Vantiro: root minted ({t}-of-{n}) ==\n",
+           f"  operator pubkey: {pub.hex()}\n",
+           f"  _key.{fqdn} TXT -> {anchor}\n",
+           f"  wrote {outdir}/operator.pub  {outdir}/_key.txt\n",
+           "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n"]
+    for x, (path, content) in enumerate(share_paths, start=1):
+        fp = hashlib.sha256(content).hexdigest()[:12]
+        out.append(f"    x={x:3d} -> {path}  sha256={fp}...\n")
+    out.append(f"  The whole root is wiped. Any {t} shares reconstruct it. "
+               "No network was touched.\n")
+    out.append(f"  NOW: publish _key.{fqdn} + operator.pub; scatter the shares; then reconnect.\n")
+    return "".join(out)
+
+
+class Dispatcher(CliCase):
+    def test_usage_cases(self):
+        for args in ([], ["Recover", "o", "a", "b"], ["frob"], ["frob", "a", "b", "c", "d"],
+                     ["mint", "5", "3", "x.org"], ["mint", "5", "3", "x.org", "d", "e"],
+                     ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"]):
+            rc, out, err = self.run_cli(*args)
+            self.assertEqual((1, "", USAGE), (rc, out, err), args)
+        self.assertEqual(139, len(USAGE.encode()))
+        self.assertEqual([], self.files(self.tmp))
+
+    def test_selftest_ignores_extra_arguments(self):
+        rc, out, err = self.run_cli("selftest", "extra", "args", "x")
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.startswith(SELFTEST_BANNER) and out.endswith("PASS\n"), out)
+
+
+class Selftest(CliCase):
+    def test_pass_report(self):
+        rc, out, err = self.run_cli("selftest")
+        self.assertEqual((0, ""), (rc, err))
+        m = re.fullmatch(re.escape(SELFTEST_BANNER) +
+                         r"  pubkey: ([0-9a-f]{64})\n"
+                         r"  anchor: (k=([0-9a-f]{64}) s=([0-9a-f]{128}))\n"
+                         r"  recovered pubkey matches: YES\n"
+                         r"  anchor signature valid:   YES\n"
+                         r"PASS\n", out)
+        self.assertIsNotNone(m, out)
+        self.assertEqual(m.group(1), m.group(3))
+        self.assertEqual(197, len(m.group(2)))
+        self.assertEqual([], self.files(self.tmp))
+        rc2, out2, _ = self.run_cli("selftest")
+        self.assertEqual(0, rc2)
+        self.assertNotEqual(out, out2)
+        if OPTS.oracle:
+            pub = bytes.fromhex(m.group(1))
+            self.assertTrue(self.oracle_verify(pub, pub + b"operator", bytes.fromhex(m.group(4))))
+
+    def test_random_failure(self):
+        self.need_preload()
+        # Draw 1 is the key's seed; draws 2..65 are the split's coefficients.
+        for n in (1, 2, 33, 65):
+            rc, out, err = self.run_cli("selftest", preload=True,
+                                        env={"VT_GETRANDOM_FAIL_FROM": str(n)})
+            self.assertEqual((1, SELFTEST_BANNER + "FAIL: vantiro_mint rc=-2\n", ""),
+                             (rc, out, err), n)
+        rc, out, _ = self.run_cli("selftest", preload=True, env={"VT_GETRANDOM_FAIL_FROM": "66"})
+        self.assertEqual(0, rc, out)
+        self.assertEqual([], self.files(self.tmp))
+
+
+class Mint(CliCase):
+    def check_minted(self, outdir, n, t, fqdn, out):
+        """Checks every file of a sound mint against its report; returns (pub, anchor)."""
+        pub = read(os.path.join(outdir, "operator.pub"))
+        self.assertEqual(32, len(pub))
+        key_txt = read(os.path.join(outdir, "_key.txt")).decode()
+        m = re.fullmatch(r"_key\.(.*) TXT \"(k=[0-9a-f]{64} s=[0-9a-f]{128})\"\n", key_txt,
+                         re.S)
+        self.assertIsNotNone(m, key_txt)
+        self.assertEqual(fqdn, m.group(1))
+        anchor = m.group(2)
+        self.assertEqual(210 + len(fqdn), len(key_txt))
+        self.assertEqual("k=" + pub.hex(), anchor[:66])
+        shares = []
+        for x in range(1, n + 1):
+            p = f"{outdir}/share-{x:02d}.share"
+            content = read(p)
+            self.assertEqual(65, len(content))
+            self.assertEqual(x, content[0])
+            self.assertMode(p, 0o600)
+            shares.append((p, content))
+        self.assertEqual(expected_mint_report(t, n, fqdn, outdir, pub, anchor, shares), out)
+        return pub, anchor
+
+    def test_three_of_five(self):
+        outdir, rc, out, err = self.mint(5, 3)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(["_key.txt", "operator.pub"] + [f"share-0{i}.share" for i in range(1, 6)],
+                         self.files(outdir))
+        pub, anchor = self.check_minted(outdir, 5, 3, "example.com", out)
+        if posix_modes():
+            umask_default = 0o666 & ~self.current_umask()
+            self.assertMode(os.path.join(outdir, "operator.pub"), umask_default)
+            self.assertMode(os.path.join(outdir, "_key.txt"), umask_default)
+        if OPTS.oracle:
+            sig = bytes.fromhex(anchor[69:])
+            self.assertTrue(self.oracle_verify(pub, pub + b"operator", sig))
+            self.assertFalse(self.oracle_verify(pub, pub + b"operatoR", sig))
+
+    @staticmethod
+    def current_umask():
+        mask = os.umask(0)
+        os.umask(mask)
+        return mask
+
+    def test_sixteen_of_sixteen_and_two_of_two(self):
+        for n, t in ((16, 16), (2, 2), (16, 2)):
+            outdir, rc, out, err = self.mint(n, t, outdir=self.path(f"o{n}{t}"))
+            self.assertEqual((0, ""), (rc, err))
+            self.check_minted(outdir, n, t, "example.com", out)
+            self.assertEqual(n + 2, len(self.files(outdir)))
+
+    def test_range_and_operand_refusals(self):
+        cases = [("17", "2"), ("3", "1"), ("2", "3"), ("x", "2"), ("0", "0"), ("3x", "2"),
+                 ("", "2"), (" 3", "2"), ("3 ", "2"), ("5", "+3"), ("5", "-3"),
+                 ("2147483648", "2"), ("99999999999999999999", "3"), ("5", "3.0"),
+                 ("5", "0x3"), ("4294967301", "3")]
+        outdir = self.path("out")
+        os.makedirs(outdir)
+        for n, t in cases:
+            rc, out, err = self.run_cli("mint", n, t, "example.com", outdir)
+            self.assertEqual((1, "", NEED_RANGE), (rc, out, err), (n, t))
+        self.assertEqual([], self.files(outdir))
+        # Leading zeros are plain decimal digits.
+        rc, _, err = self.run_cli("mint", "05", "003", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(7, len(self.files(outdir)))
+
+    def test_fqdn_must_be_a_dns_name(self):
+        outdir = self.path("out")
+        os.makedirs(outdir)
+        l63 = "a" * 63
+        bad = ['ex"ample.com', "ex ample.com", "example.com\n_evil TXT x", "a..b", ".a", "a.b..",
+               "..", ".", "a" * 64 + ".com", "ex;ample", "ex\\ample", "ex\tample", "é.com",
+               "a/b", ".".join([l63, l63, l63, "a" * 57]),  # 249 characters
+               ".".join([l63, l63, l63, "a" * 57]) + "."]
+        for fqdn in bad:
+            rc, out, err = self.run_cli("mint", "5", "3", fqdn, outdir)
+            self.assertEqual((1, "", BAD_FQDN), (rc, out, err), repr(fqdn))
+        self.assertEqual([], self.files(outdir))
+        longest = ".".join([l63, l63, l63, "a" * 56])  # 248 characters
+        good = [longest, longest + ".", "example.com.", "_dmarc.x-y.Z9", l63, "a"]
+        for i, fqdn in enumerate(good):
+            d = self.path(f"good{i}")
+            os.makedirs(d)
+            rc, out, err = self.run_cli("mint", "2", "2", fqdn, d)
+            self.assertEqual((0, ""), (rc, err), repr(fqdn))
+            self.check_minted(d, 2, 2, fqdn, out)
+
+    def test_outdir_too_long(self):
+        # <outdir>/share-16.share must fit in 511 characters: outdir at most 496.
+        base = self.path("")
+        parts, length = [], len(base.rstrip("/"))
+        while length < 496 - 101:
+            parts.append("d" * 100)
+            length += 101
+        parts.append("e" * (496 - length - 1))
+        outdir = base.rstrip("/") + "/" + "/".join(parts)
+        self.assertEqual(496, len(outdir))
+        os.makedirs(outdir)
+        too_long = outdir + "/"  # 497 characters, the same directory
+        rc, out, err = self.run_cli("mint", "16", "2", "example.com", too_long)
+        self.assertEqual((1, "", "ERROR: outdir too long\n"), (rc, out, err))
+        self.assertEqual([], self.files(outdir))
+        rc, out, err = self.run_cli("mint", "16", "2", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        self.check_minted(outdir, 16, 2, "example.com", out)
+
+    def test_outdir_missing(self):
+        d = self.path("nope")
+        rc, out, err = self.run_cli("mint", "5", "3", "example.com", d)
+        self.assertEqual((1, "", f"ERROR: cannot write {d}/operator.pub\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(d))
+
+    def test_key_txt_unwritable_is_reported_at_the_end(self):
+        outdir = self.path("out")
+        os.makedirs(os.path.join(outdir, "_key.txt"))
+        _, rc, out, err = self.mint(5, 3, outdir=outdir)
+        self.assertEqual(1, rc)
+        self.assertEqual(f"ERROR: cannot write {outdir}/_key.txt\n"
+                         "ERROR: 1 file(s) not written; this ceremony is incomplete\n", err)
+        self.assertIn("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n", out)
+        self.assertTrue(out.endswith("then reconnect.\n"))
+        for x in range(1, 6):
+            self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
+
+    def test_share_files_unwritable_are_counted(self):
+        outdir = self.path("out")
+        os.makedirs(os.path.join(outdir, "_key.txt"))
+        os.makedirs(os.path.join(outdir, "share-02.share"))
+        os.makedirs(os.path.join(outdir, "share-04.share"))
+        _, rc, out, err = self.mint(5, 3, outdir=outdir)
+        self.assertEqual(1, rc)
+        self.assertEqual(f"ERROR: cannot write {outdir}/_key.txt\n"
+                         f"ERROR: cannot write {outdir}/share-02.share\n"
+                         f"ERROR: cannot write {outdir}/share-04.share\n"
+                         "ERROR: 3 file(s) not written; this ceremony is incomplete\n", err)
+        # The report still lists all five shares, the failed ones included.
+        self.assertEqual(5, len(re.findall(r"^    x=  \d -> ", out, re.M)))
+        for x in (1, 3, 5):
+            self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
+
+    def test_short_writes(self):
+        if not os.path.exists("/dev/full") or OPTS.launcher:
+            self.skipTest("needs /dev/full")
+        # operator.pub short: early exit, nothing on standard output, no share file.
+        outdir = self.path("a")
+        os.makedirs(outdir)
+        os.symlink("/dev/full", os.path.join(outdir, "operator.pub"))
+        _, rc, out, err = self.mint(5, 3, outdir=outdir)
+        self.assertEqual((1, "", f"ERROR: short write {outdir}/operator.pub\n"), (rc, out, err))
+        self.assertEqual(["operator.pub"], self.files(outdir))
+        # A share file short: counted at the end.
+        outdir = self.path("b")
+        os.makedirs(outdir)
+        os.symlink("/dev/full", os.path.join(outdir, "share-03.share"))
+        _, rc, out, err = self.mint(4, 2, outdir=outdir)
+        self.assertEqual(1, rc)
+        self.assertEqual(f"ERROR: short write {outdir}/share-03.share\n"
+                         "ERROR: 1 file(s) not written; this ceremony is incomplete\n", err)
+
+    def test_sync_and_close_failures_are_short_writes(self):
+        self.need_preload()
+        for var in ("VT_FSYNC_FAIL", "VT_FCLOSE_FAIL"):
+            outdir = self.path(var)
+            _, rc, out, err = self.mint(5, 3, outdir=outdir, preload=True, env={var: "1"})
+            self.assertEqual((1, "", f"ERROR: short write {outdir}/operator.pub\n"),
+                             (rc, out, err), var)
+
+    def test_random_failure_creates_nothing(self):
+        self.need_preload()
+        for n in (1, 2, 40, 65):
+            outdir, rc, out, err = self.mint(5, 3, outdir=self.path(f"r{n}"), preload=True,
+                                             env={"VT_GETRANDOM_FAIL_FROM": str(n)})
+            self.assertEqual((1, "", "ERROR: vantiro_mint rc=-2\n"), (rc, out, err), n)
+            self.assertEqual([], self.files(outdir))
+        outdir, rc, out, err = self.mint(5, 3, outdir=self.path("r66"), preload=True,
+                                         env={"VT_GETRANDOM_FAIL_FROM": "66"})
+        self.assertEqual((0, ""), (rc, err))
+
+    def test_out_of_memory(self):
+        self.need_preload()
+        outdir, rc, out, err = self.mint(5, 3, preload=True, env={"VT_CALLOC_FAIL": "1"})
+        self.assertEqual((1, "", "oom\n"), (rc, out, err))
+        self.assertEqual([], self.files(outdir))
+
+    def test_second_run_replaces_files_and_keeps_higher_shares(self):
+        outdir, rc, _, _ = self.mint(5, 3)
+        self.assertEqual(0, rc)
+        first = {f: read(os.path.join(outdir, f)) for f in self.files(outdir)}
+        if posix_modes():
+            os.chmod(os.path.join(outdir, "share-01.share"), 0o644)
+        _, rc, out, err = self.mint(3, 2, fqdn="b.example", outdir=outdir)
+        self.assertEqual((0, ""), (rc, err))
+        second = {f: read(os.path.join(outdir, f)) for f in self.files(outdir)}
+        self.assertEqual(sorted(first), sorted(second))
+        for f in ("operator.pub", "_key.txt", "share-01.share", "share-02.share", "share-03.share"):
+            self.assertNotEqual(first[f], second[f], f)
+        for f in ("share-04.share", "share-05.share"):
+            self.assertEqual(first[f], second[f], f)
+        self.assertMode(os.path.join(outdir, "share-01.share"), 0o600)
+
+
+class Recover(CliCase):
+    def minted(self, n=5, t=3, name="out"):
+        outdir, rc, _, err = self.mint(n, t, outdir=self.path(name))
+        self.assertEqual((0, ""), (rc, err))
+        pub = read(os.path.join(outdir, "operator.pub"))
+        return outdir, pub, [f"{outdir}/share-{x:02d}.share" for x in range(1, n + 1)]
+
+    def recover_ok(self, key, shares, pub):
+        rc, out, err = self.run_cli("recover", key, *shares)
+        self.assertEqual((0, ""), (rc, err), shares)
+        self.assertEqual(f"== recovered root ==\n  pubkey: {pub.hex()}\n"
+                         f"  wrote 64B root -> {key} (secure this; re-split or wipe when done)\n",
+                         out)
+        root = read(key)
+        self.assertEqual(64, len(root))
+        self.assertEqual(pub, root[32:])
+        self.assertMode(key, 0o600)
+        return root
+
+    def test_every_threshold_subset_and_refused_pairs(self):
+        outdir, pub, shares = self.minted()
+        roots = set()
+        for k in (3, 4, 5):
+            for combo in itertools.combinations(shares, k):
+                key = self.path("root.key")
+                roots.add(self.recover_ok(key, combo, pub))
+                os.remove(key)
+        self.assertEqual(1, len(roots))
+        # Order does not matter.
+        self.recover_ok(self.path("rev.key"), list(reversed(shares)), pub)
+        for combo in itertools.combinations(shares, 2):
+            rc, out, err = self.run_cli("recover", self.path("bad.key"), *combo)
+            self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err), combo)
+            self.assertFalse(os.path.exists(self.path("bad.key")))
+        if OPTS.oracle:
+            root = roots.pop()
+            self.assertEqual(pub, self.oracle_pubkey(root[:32]))
+
+    def test_foreign_share_and_bad_x_refused(self):
+        _, _, shares = self.minted(name="a")
+        _, _, other = self.minted(name="b")
+        for combo in ([shares[0], shares[1], other[2]], [other[0], shares[1], shares[2]],
+                      [shares[0], shares[1], shares[1]]):
+            rc, out, err = self.run_cli("recover", self.path("k"), *combo)
+            self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err), combo)
+        zero = self.path("zero.share")
+        with open(zero, "wb") as f:
+            f.write(b"\0" + read(shares[2])[1:])
+        rc, out, err = self.run_cli("recover", self.path("k"), shares[0], shares[1], zero)
+        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("k")))
+
+    def test_two_of_two_and_sixteen(self):
+        _, pub, shares = self.minted(2, 2, "two")
+        self.recover_ok(self.path("k2"), shares, pub)
+        _, pub, shares = self.minted(16, 16, "sixteen")
+        self.recover_ok(self.path("k16"), shares, pub)
+        rc, out, err = self.run_cli("recover", self.path("k15"), *shares[:15])
+        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+
+    def test_share_file_errors(self):
+        _, _, shares = self.minted()
+        missing, missing2 = self.path("missing.share"), self.path("missing2.share")
+        rc, out, err = self.run_cli("recover", self.path("k"), shares[0], missing, missing2)
+        self.assertEqual((1, "", f"ERROR: cannot read {missing}\n"
+                                 f"ERROR: {missing} is not a 65-byte share\n"), (rc, out, err))
+        short, short2 = self.path("short.share"), self.path("short2.share")
+        for p in (short, short2):
+            with open(p, "wb") as f:
+                f.write(read(shares[1])[:64])
+        rc, out, err = self.run_cli("recover", self.path("k"), short, shares[0], short2)
+        self.assertEqual((1, "", f"ERROR: {short} is not a 65-byte share\n"), (rc, out, err))
+        empty = self.path("empty.share")
+        open(empty, "wb").close()
+        rc, out, err = self.run_cli("recover", self.path("k"), shares[0], shares[1], empty)
+        self.assertEqual((1, "", f"ERROR: {empty} is not a 65-byte share\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("k")))
+
+    def test_one_share_and_seventeen(self):
+        _, _, shares = self.minted()
+        rc, out, err = self.run_cli("recover", self.path("k"), shares[0])
+        self.assertEqual((1, "", "ERROR: need >= t shares\n"), (rc, out, err))
+        _, _, sixteen = self.minted(16, 2, "sixteen")
+        rc, out, err = self.run_cli("recover", self.path("k"), *(sixteen + [sixteen[0]]))
+        self.assertEqual((1, "", "ERROR: recover failed\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("k")))
+
+    def test_longer_share_file_uses_first_65_bytes(self):
+        _, pub, shares = self.minted()
+        long_share = self.path("long.share")
+        with open(long_share, "wb") as f:
+            f.write(read(shares[2]) + b"trailing bytes")
+        self.recover_ok(self.path("k"), [shares[0], shares[1], long_share], pub)
+
+    def test_output_replaces_a_share_file_owner_only(self):
+        _, pub, shares = self.minted()
+        if posix_modes():
+            os.chmod(shares[0], 0o644)
+        root = self.recover_ok(shares[0], shares[:3], pub)
+        self.assertEqual(64, len(root))
+        self.assertMode(shares[0], 0o600)
+
+    def test_output_write_failures(self):
+        _, pub, shares = self.minted()
+        report = f"== recovered root ==\n  pubkey: {pub.hex()}\n"
+        bad = self.path("nodir", "root.key")
+        rc, out, err = self.run_cli("recover", bad, *shares[:3])
+        self.assertEqual((1, report, f"ERROR: cannot write {bad}\n"), (rc, out, err))
+        if os.path.exists("/dev/full") and not OPTS.launcher:
+            rc, out, err = self.run_cli("recover", "/dev/full", *shares[:3])
+            self.assertEqual((1, report, "ERROR: short write /dev/full\n"), (rc, out, err))
+        if OPTS.preload and not OPTS.launcher:
+            for var in ("VT_FSYNC_FAIL", "VT_FCLOSE_FAIL"):
+                key = self.path(var + ".key")
+                rc, out, err = self.run_cli("recover", key, *shares[:3], preload=True,
+                                            env={var: "1"})
+                self.assertEqual((1, report, f"ERROR: short write {key}\n"), (rc, out, err), var)
+
+    def test_out_of_memory(self):
+        self.need_preload()
+        _, _, shares = self.minted()
+        rc, out, err = self.run_cli("recover", self.path("k"), *shares[:3], preload=True,
+                                    env={"VT_CALLOC_FAIL": "1"})
+        self.assertEqual((1, "", "oom\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("k")))
+
+
+def main():
+    global OPTS
+    ap = argparse.ArgumentParser(add_help=False)
+    ap.add_argument("--cli", required=True)
+    ap.add_argument("--launcher", default="")
+    ap.add_argument("--oracle", default="")
+    ap.add_argument("--preload", default="")
+    OPTS, rest = ap.parse_known_args()
+    for name in ("cli", "oracle", "preload"):
+        if getattr(OPTS, name):
+            setattr(OPTS, name, os.path.abspath(getattr(OPTS, name)))
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""Memory-residue check of vantiro-cli: after mint and after recover, no secret of the run
+may remain anywhere in the process's memory.
+
+Each command runs under gdb, which stops it at the exit_group system call and writes a
+core file. The secrets are learnt from the files the run wrote (the shares recombined
+here for mint, the root file for recover): the seed, both halves of SHA-512(seed) (the
+clamped scalar and its unclamped form, and the prefix), the root's seed-bearing bytes and
+every share record. The core is searched for every 16-byte window of each, also with the
+bytes of each 4- and 8-byte word reversed at every alignment (hash states and message
+schedules hold words in native order).
+
+Usage: residue_check.py --cli PATH [--gdb PATH]
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+WINDOW = 16
+MARKER_FQDN = "residue-marker-7f3a.example"
+
+
+# ---- GF(2^8) interpolation, written here independently of the product ---------------
+
+def gf_mul(a, b):
+    p = 0
+    while b:
+        if b & 1:
+            p ^= a
+        a = ((a << 1) ^ 0x11B) if a & 0x80 else (a << 1)
+        b >>= 1
+    return p
+
+
+def gf_inv(a):
+    r = 1
+    for _ in range(254):  # a^254 = a^-1
+        r = gf_mul(r, a)
+    return r
+
+
+def combine(records):
+    xs = [r[0] for r in records]
+    out = bytearray(64)
+    for i, rec in enumerate(records):
+        num, den = 1, 1
+        for j, xj in enumerate(xs):
+            if j != i:
+                num = gf_mul(num, xj)
+                den = gf_mul(den, xj ^ xs[i])
+        lag = gf_mul(num, gf_inv(den))
+        for p in range(64):
+            out[p] ^= gf_mul(rec[1 + p], lag)
+    return bytes(out)
+
+
+# ---- patterns -------------------------------------------------------------------------
+
+def variants(data, secret):
+    """(bytes, secret flags) of data as stored, and with each g-byte word reversed for g in
+    4 and 8 at each alignment offset."""
+    yield data, secret
+    for g in (4, 8):
+        for off in range(g):
+            b, s = bytearray(data), list(secret)
+            for start in range(off, len(data) - g + 1, g):
+                b[start:start + g] = data[start:start + g][::-1]
+                s[start:start + g] = secret[start:start + g][::-1]
+            yield bytes(b), s
+
+
+def windows(name, data, secret=None):
+    """Every 16-byte window of every variant that holds at least one secret byte."""
+    secret = secret if secret is not None else [True] * len(data)
+    out = {}
+    for var, flags in variants(data, secret):
+        for i in range(len(var) - WINDOW + 1):
+            if any(flags[i:i + WINDOW]):
+                out[var[i:i + WINDOW]] = name
+    return out
+
+
+def search(blob, patterns):
+    """Names of the patterns found in blob. Every 16-byte window at offset q covers the
+    8 bytes at the next multiple of 8, so scanning those chunks finds every occurrence."""
+    index = {}
+    for pat, name in patterns.items():
+        for d in range(8):
+            index.setdefault(pat[d:d + 8], []).append((d, pat, name))
+    found = {}
+    view = memoryview(blob)
+    for q8 in range(0, len(blob) - 7, 8):
+        hits = index.get(view[q8:q8 + 8].tobytes())
+        if not hits:
+            continue
+        for d, pat, name in hits:
+            q = q8 - d
+            if q >= 0 and blob[q:q + WINDOW] == pat:
+                found.setdefault(name, q)
+    return found
+
+
+def self_test():
+    """The search finds planted windows, reversed words included, and nothing else."""
+    secret = hashlib.sha512(b"planted").digest()
+    pats = windows("planted", secret)
+    filler = hashlib.sha256(b"x").digest() * 400
+    for var, _ in list(variants(secret, [True] * 64))[:3] + list(variants(secret, [True] * 64))[-2:]:
+        for shift in range(9):
+            blob = filler[:1000 + shift] + var[10:10 + 20] + filler[:333]
+            assert "planted" in search(blob, pats), ("planted window missed", shift)
+    assert not search(filler, pats), "false positive"
+
+
+# ---- running under gdb ---------------------------------------------------------------
+
+def core_at_exit(gdb, core, argv, cwd):
+    cmd = [gdb, "-nx", "-batch", "-ex", "set pagination off", "-ex", "set confirm off",
+           "-ex", "catch syscall exit_group", "-ex", "run", "-ex", f"gcore {core}", "-ex",
+           "kill", "--args"] + argv
+    p = subprocess.run(cmd, capture_output=True, cwd=cwd, timeout=600)
+    if not os.path.exists(core):
+        sys.exit(f"gdb wrote no core:\n{p.stdout.decode()}\n{p.stderr.decode()}")
+    with open(core, "rb") as f:
+        blob = f.read()
+    os.remove(core)
+    return blob, p.stdout.decode("latin-1")
+
+
+def secrets_of_root(root, records):
+    seed = root[:32]
+    h = hashlib.sha512(seed).digest()
+    scalar = bytearray(h[:32])
+    scalar[0] &= 248
+    scalar[31] &= 127
+    scalar[31] |= 64
+    pats = {}
+    pats.update(windows("root seed", seed))
+    pats.update(windows("root (seed and key)", root, [True] * 32 + [False] * 32))
+    pats.update(windows("SHA-512(seed) first half, clamped", bytes(scalar)))
+    pats.update(windows("SHA-512(seed) first half", h[:32]))
+    pats.update(windows("SHA-512(seed) prefix", h[32:]))
+    pats.update(windows("SHA-512(seed)", h))
+    for rec in records:
+        name = f"share record x={rec[0]}"
+        pats.update(windows(name, rec, [False] + [True] * 64))
+        pats.update(windows(name + " row", rec[1:]))
+    return pats
+
+
+def check(label, blob, pats, controls):
+    for what, needle in controls:
+        if needle not in blob:
+            sys.exit(f"{label}: the core lacks the control {what}; the check would be blind")
+    found = search(blob, pats)
+    print(f"{label}: core of {len(blob)} bytes, {len(pats)} secret windows searched, "
+          f"{len(found)} secrets found")
+    for name, offset in sorted(found.items()):
+        print(f"  RESIDUE: {name} at core offset {offset}")
+    return not found
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", required=True)
+    ap.add_argument("--gdb", default="gdb")
+    opts = ap.parse_args()
+    cli = os.path.abspath(opts.cli)
+    self_test()
+    tmp = tempfile.mkdtemp(prefix="vt-residue-")
+    ok = True
+    try:
+        out = os.path.join(tmp, "out")
+        os.makedirs(out)
+        blob, stdout = core_at_exit(opts.gdb, os.path.join(tmp, "mint.core"),
+                                    [cli, "mint", "5", "3", MARKER_FQDN, out], tmp)
+        def read(name):
+            with open(os.path.join(out, name), "rb") as f:
+                return f.read()
+        records = [read(f"share-0{x}.share") for x in range(1, 6)]
+        pub = read("operator.pub")
+        root = combine(records[:3])
+        if root[32:] != pub or combine(records[2:]) != root:
+            sys.exit("the checker's own recombination does not give operator.pub")
+        anchor_hex = stdout.split(" s=")[1][:128].encode()
+        ok &= check("mint", blob, secrets_of_root(root, records),
+                    [("argv fqdn", MARKER_FQDN.encode()), ("anchor text", anchor_hex)])
+
+        key = os.path.join(tmp, "root.key")
+        shares = [os.path.join(out, f"share-0{x}.share") for x in (1, 3, 5)]
+        blob, stdout = core_at_exit(opts.gdb, os.path.join(tmp, "recover.core"),
+                                    [cli, "recover", key] + shares, tmp)
+        with open(key, "rb") as f:
+            rebuilt = f.read()
+        if rebuilt != root:
+            sys.exit("recover under gdb did not write the minted root")
+        ok &= check("recover", blob, secrets_of_root(rebuilt, [records[0], records[2], records[4]]),
+                    [("argv path", key.encode()), ("pubkey text", pub.hex().encode())])
+    finally:
+        shutil.rmtree(tmp, ignore_errors=True)
+    if not ok:
+        sys.exit(1)
+    print("no residue")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,56 @@
+// A random source that fails partway: key generation or any one coefficient draw of the
+// split. This program supplies its own getrandom, which the library's OS-source code
+// links against instead of the C library's.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "core_support.h"
+
+namespace {
+long g_draws = 0;       // getrandom calls so far
+long g_fail_from = -1;  // first call (1-based) that fails; -1 never
+}  // namespace
+
+extern "C" ssize_t getrandom(void* buf, size_t len, unsigned int flags) {
+  ++g_draws;
+  if (g_fail_from > 0 && g_draws >= g_fail_from) {
+    errno = EIO;
+    return -1;
+  }
+  return syscall(SYS_getrandom, buf, len, flags);
+}
+
+namespace {
+
+TEST(VantiroMintRandomFailure, AnyFailedDrawFailsTheMintAndWritesNoRecords) {
+  // A 3-of-5 mint draws once for the seed, then 64 times for the coefficients.
+  for (long from : {1L, 2L, 3L, 40L, 65L}) {
+    uint8_t pub[32];
+    std::memset(pub, 0xAA, sizeof pub);
+    char anchor[210];
+    std::memset(anchor, 'Z', sizeof anchor);
+    std::vector<uint8_t> records(5 * VANTIRO_RECORD_SIZE, 0xAA);
+    g_draws = 0;
+    g_fail_from = from;
+    const int rc = vantiro_mint(5, 3, pub, records.data(), anchor, sizeof anchor);
+    g_fail_from = -1;
+    EXPECT_EQ(-2, rc) << "failing from draw " << from;
+    for (uint8_t b : records) ASSERT_EQ(0xAA, b) << from;
+    if (from == 1) {  // key generation itself failed: nothing at all written
+      for (uint8_t b : pub) ASSERT_EQ(0xAA, b);
+      for (char c : anchor) ASSERT_EQ('Z', c);
+    }
+  }
+  // All 65 draws succeeding gives a sound mint; the flag does not stick.
+  g_draws = 0;
+  g_fail_from = 66;
+  vtc::Minted m = vtc::mint(5, 3);
+  g_fail_from = -1;
+  EXPECT_EQ(0, m.rc);
+  EXPECT_EQ(65, g_draws);
+}
+
+}  // namespace
