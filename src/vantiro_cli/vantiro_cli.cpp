@@ -99,8 +99,10 @@ bool is_label_char(char c) {
 
 // True when "_key." followed by fqdn is a DNS name: labels of 1 to 63 characters from
 // letters, digits, '-' and '_', single dots between them, an optional trailing dot, at
-// most 253 characters without it. Nothing else may reach the quoted zone line.
+// most 253 characters without it. Nothing else may reach the quoted zone line. An empty
+// fqdn is refused too: "_key." alone would publish the anchor at the DNS root.
 bool key_name_is_dns(const char* fqdn) {
+  if (fqdn[0] == 0) return false;
   static const char kPrefix[] = "_key.";
   const size_t prefix_len = sizeof kPrefix - 1;
   size_t len = prefix_len + std::strlen(fqdn);

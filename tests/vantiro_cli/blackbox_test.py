@@ -234,7 +234,7 @@ class Mint(CliCase):
         outdir = self.path("out")
         os.makedirs(outdir)
         l63 = "a" * 63
-        bad = ['ex"ample.com', "ex ample.com", "example.com\n_evil TXT x", "a..b", ".a", "a.b..",
+        bad = ["", 'ex"ample.com', "ex ample.com", "example.com\n_evil TXT x", "a..b", ".a", "a.b..",
                "..", ".", "a" * 64 + ".com", "ex;ample", "ex\\ample", "ex\tample", "é.com",
                "a/b", ".".join([l63, l63, l63, "a" * 57]),  # 249 characters
                ".".join([l63, l63, l63, "a" * 57]) + "."]
