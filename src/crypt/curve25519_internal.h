@@ -27,6 +27,34 @@ void fe_sq(fe h, const fe f);
 void fe_sq2(fe h, const fe f);
 // h = 121666 * f; h may alias f.
 void fe_mul121666(fe h, const fe f);
+// AVX2 lane code is compiled in on x86-64 with GCC or Clang; it runs where the processor
+// has AVX2 (fe_lanes_available), and gives exactly the results of the one-element code.
+#if defined(__GNUC__) && defined(__x86_64__)
+#define VANTIRO_FE_LANES 1
+// Opens and closes a region of functions compiled for AVX2 (GCC and Clang spell it apart).
+#if defined(__clang__)
+#define VANTIRO_AVX2_BEGIN \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define VANTIRO_AVX2_END _Pragma("clang attribute pop")
+#else
+#define VANTIRO_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define VANTIRO_AVX2_END _Pragma("GCC pop_options")
+#endif
+#endif
+bool fe_lanes_available();
+// Test hook: a non-zero off makes every operation below take the one-at-a-time code.
+void fe_lanes_off_FOR_TEST(int off);
+
+// Independent operations at once, each with exactly the result of the one-element
+// function: ha = fa * ga and hb = fb * gb; ha = fa^2 and hb = fb^2; ha = 2 fa^2 and
+// hb = fb^2; h[i] = f[i] * g[i] for four lanes; h[i] = f[i]^2 for four lanes, 2 f[i]^2
+// in the lanes whose bit is set in double_mask. Every input is read before an output is
+// written, so outputs may alias inputs.
+void fe_mul_pair(fe ha, const fe fa, const fe ga, fe hb, const fe fb, const fe gb);
+void fe_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
+void fe_sq2_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
+void fe_mul4(int32_t* const h[4], const int32_t* const f[4], const int32_t* const g[4]);
+void fe_sq4(int32_t* const h[4], const int32_t* const f[4], unsigned double_mask);
 // out = z^(p-2): the inverse of z, and 0 for z = 0; out may alias z.
 void fe_invert(fe out, const fe z);
 // out = z^((p-5)/8) = z^(2^252 - 3), the power used to take square roots; out may alias z.
@@ -66,6 +94,10 @@ inline void fe_cswap(fe f, fe g, uint32_t b) {
     g[i] ^= x;
   }
 }
+
+// The Montgomery ladder of x25519 (255 steps over the clamped scalar e, final swap
+// included) with (x2, z2) and (x3, z3) held as lane pairs; only where fe_lanes_available().
+void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]);
 
 // ---- Points -----------------------------------------------------------------------
 

@@ -37,24 +37,57 @@ int fe_isodd(const fe f) {
   return s[0] & 1;
 }
 
-// out = 2 * q for a = -1 (T of q is not read): four squarings, four multiplications.
-void ge_double(ge* out, const ge* q) {
-  fe a, b, k, e, g, f, h, t;
-  fe_sq(a, q->X);
-  fe_sq(b, q->Y);
-  fe_sq2(k, q->Z);
+// sum = r + q (the complete addition of ge_add) and q = 2 q (for a = -1, T of q not read:
+// four squarings, four multiplications) in one pass. The products of the two are
+// independent of each other, so they go to the field code four at a time. sum must not
+// alias r or q.
+void ge_add_and_double(ge* sum, const ge* r, ge* q) {
+  fe a, b, k, d, t, u;
+  fe_sub(a, r->Y, r->X);
+  fe_sub(t, q->Y, q->X);
+  fe_add(b, r->Y, r->X);
+  fe_add(u, q->Y, q->X);
+  {
+    int32_t* const h[4] = {a, b, k, d};
+    const int32_t* const f[4] = {a, b, r->T, r->Z};
+    const int32_t* const g[4] = {t, u, q->T, q->Z};
+    fe_mul4(h, f, g);  // (Y1 - X1)(Y2 - X2), (Y1 + X1)(Y2 + X2), T1 T2, Z1 Z2
+  }
+
+  fe da, db, dk, de, dg, df, dh;
   fe_add(t, q->X, q->Y);
-  fe_sq(e, t);
-  fe_sub(e, e, a);
-  fe_sub(e, e, b);
-  fe_sub(g, b, a);
-  fe_sub(f, g, k);
-  fe_add(h, a, b);
-  fe_neg(h, h);
-  fe_mul(out->X, e, f);
-  fe_mul(out->Y, g, h);
-  fe_mul(out->T, e, h);
-  fe_mul(out->Z, f, g);
+  {
+    int32_t* const h[4] = {da, db, dk, de};
+    const int32_t* const f[4] = {q->X, q->Y, q->Z, t};
+    fe_sq4(h, f, 1u << 2);  // X^2, Y^2, 2 Z^2, (X + Y)^2
+  }
+  fe_sub(de, de, da);
+  fe_sub(de, de, db);
+  fe_sub(dg, db, da);
+  fe_sub(df, dg, dk);
+  fe_add(dh, da, db);
+  fe_neg(dh, dh);
+  // q has been read in full: the doubling's products go straight into it.
+  {
+    int32_t* const h[4] = {k, q->X, q->Y, q->T};
+    const int32_t* const f[4] = {k, de, dg, de};
+    const int32_t* const g[4] = {FE_D2, df, dh, dh};
+    fe_mul4(h, f, g);
+  }
+  fe_mul(q->Z, df, dg);
+
+  fe_add(d, d, d);
+  fe e, f, g, h;
+  fe_sub(e, b, a);
+  fe_add(h, b, a);
+  fe_sub(f, d, k);
+  fe_add(g, d, k);
+  {
+    int32_t* const ho[4] = {sum->X, sum->Y, sum->T, sum->Z};
+    const int32_t* const fi[4] = {e, g, e, f};
+    const int32_t* const gi[4] = {f, h, h, g};
+    fe_mul4(ho, fi, gi);
+  }
 }
 
 // r = s when b is 1, unchanged when b is 0, through a mask on every limb.
@@ -148,16 +181,15 @@ void ge_add(ge* out, const ge* p1, const ge* p2) {
 
 void ge_scalarmult(ge* out, const uint8_t k[32], const ge* pt) {
   // Right-to-left double-and-add. Every round computes R + Q and keeps it or R under a
-  // mask from the bit, so the sequence of operations and memory accesses is the same
-  // for every scalar.
+  // mask from the bit, then doubles Q, so the sequence of operations and memory accesses
+  // is the same for every scalar.
   ge q = *pt;
   ge r, sum;
   ge_neutral(&r);
   for (int i = 0; i < 256; ++i) {
     const uint32_t bit = (k[i >> 3] >> (i & 7)) & 1u;
-    ge_add(&sum, &r, &q);
+    ge_add_and_double(&sum, &r, &q);
     ge_cmov(&r, &sum, bit);
-    ge_double(&q, &q);
   }
   *out = r;
 }

@@ -57,4 +57,11 @@ inline uint32_t load_be32(const uint8_t* p) {
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
 }
 
+inline uint64_t load_be64(const uint8_t* p) {
+  return static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
+         static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
+         static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
+         static_cast<uint64_t>(p[6]) << 8 | static_cast<uint64_t>(p[7]);
+}
+
 }  // namespace crypt_md

@@ -19,37 +19,57 @@ const char hex_lut[] = "0123456789abcdef";
 
 inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-// One round with the working variables named in place, so that eight consecutive rounds
-// rotate the names instead of moving eight values around.
-#define SHA256_ROUND(a, b, c, d, e, f, g, h, i)                                          \
-  do {                                                                                   \
-    uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + (g ^ (e & (f ^ g))) + \
-                  K256[i] + w[i];                                                        \
-    uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) | (c & (a | b))); \
-    d += t1;                                                                             \
-    h = t1 + t2;                                                                         \
+// One round with the working variables named in place, so that consecutive rounds rotate
+// the names instead of moving eight values around. Maj(a, b, c) = b ^ ((a ^ b) & (b ^ c)),
+// and this round's b ^ c is the previous round's a ^ b: ab and bc alternate between two
+// variables. Sigma1(e) = e>>>6 ^ e>>>11 ^ e>>>25 is taken as ((e>>>14 ^ e)>>>5 ^ e)>>>6,
+// which needs one copy of e instead of three (Sigma0 likewise). The message word comes
+// from a ring of 16 that SHA256_SCHEDULE refills.
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, ab, bc, i)                                   \
+  do {                                                                                  \
+    h += rotr(rotr(rotr(e, 14) ^ e, 5) ^ e, 6) + (g ^ (e & (f ^ g))) + K256[i] +        \
+         w[(i) & 15];                                                                   \
+    d += h;                                                                             \
+    ab = a ^ b;                                                                         \
+    h += rotr(rotr(rotr(a, 9) ^ a, 11) ^ a, 2) + (b ^ (ab & bc));                       \
   } while (0)
 
+#define SHA256_SCHEDULE(i)                                                              \
+  w[(i) & 15] += (rotr(rotr(w[((i) - 2) & 15], 2) ^ w[((i) - 2) & 15], 17) ^            \
+                  (w[((i) - 2) & 15] >> 10)) +                                          \
+                 w[((i) - 7) & 15] +                                                    \
+                 (rotr(rotr(w[((i) - 15) & 15], 11) ^ w[((i) - 15) & 15], 7) ^          \
+                  (w[((i) - 15) & 15] >> 3))
+
 void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
-  uint32_t w[64];
-  for (int i = 0; i < 16; ++i)
-    w[i] = crypt_md::load_be32(block + 4 * i);
-  for (int i = 16; i < 64; ++i) {
-    uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
+  uint32_t w[16];
+  for (int i = 0; i < 16; ++i) w[i] = crypt_md::load_be32(block + 4 * i);
   uint32_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
   uint32_t e = ctx->state[4], f = ctx->state[5], g = ctx->state[6], h = ctx->state[7];
-  for (int i = 0; i < 64; i += 8) {
-    SHA256_ROUND(a, b, c, d, e, f, g, h, i);
-    SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1);
-    SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2);
-    SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3);
-    SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4);
-    SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5);
-    SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6);
-    SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7);
+  uint32_t x = b ^ c, y = 0;
+  // Fully unrolled, so that every ring index is a constant.
+#pragma GCC unroll 5
+  for (int i = 0; i < 64; i += 16) {
+    if (i > 0) {
+#pragma GCC unroll 16
+      for (int j = 0; j < 16; ++j) SHA256_SCHEDULE(i + j);
+    }
+    SHA256_ROUND(a, b, c, d, e, f, g, h, y, x, i);
+    SHA256_ROUND(h, a, b, c, d, e, f, g, x, y, i + 1);
+    SHA256_ROUND(g, h, a, b, c, d, e, f, y, x, i + 2);
+    SHA256_ROUND(f, g, h, a, b, c, d, e, x, y, i + 3);
+    SHA256_ROUND(e, f, g, h, a, b, c, d, y, x, i + 4);
+    SHA256_ROUND(d, e, f, g, h, a, b, c, x, y, i + 5);
+    SHA256_ROUND(c, d, e, f, g, h, a, b, y, x, i + 6);
+    SHA256_ROUND(b, c, d, e, f, g, h, a, x, y, i + 7);
+    SHA256_ROUND(a, b, c, d, e, f, g, h, y, x, i + 8);
+    SHA256_ROUND(h, a, b, c, d, e, f, g, x, y, i + 9);
+    SHA256_ROUND(g, h, a, b, c, d, e, f, y, x, i + 10);
+    SHA256_ROUND(f, g, h, a, b, c, d, e, x, y, i + 11);
+    SHA256_ROUND(e, f, g, h, a, b, c, d, y, x, i + 12);
+    SHA256_ROUND(d, e, f, g, h, a, b, c, x, y, i + 13);
+    SHA256_ROUND(c, d, e, f, g, h, a, b, y, x, i + 14);
+    SHA256_ROUND(b, c, d, e, f, g, h, a, x, y, i + 15);
   }
   ctx->state[0] += a;
   ctx->state[1] += b;
@@ -61,6 +81,7 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   ctx->state[7] += h;
 }
 
+#undef SHA256_SCHEDULE
 #undef SHA256_ROUND
 
 }  // namespace

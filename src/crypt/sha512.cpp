@@ -24,39 +24,54 @@ const uint64_t K512[80] = {
 
 inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
-// One round with the working variables named in place (see the SHA-256 transform).
-#define SHA512_ROUND(a, b, c, d, e, f, g, h, i)                                            \
-  do {                                                                                     \
-    uint64_t t1 = h + (rotr(e, 14) ^ rotr(e, 18) ^ rotr(e, 41)) + (g ^ (e & (f ^ g))) + \
-                  K512[i] + w[i];                                                          \
-    uint64_t t2 = (rotr(a, 28) ^ rotr(a, 34) ^ rotr(a, 39)) + ((a & b) | (c & (a | b))); \
-    d += t1;                                                                               \
-    h = t1 + t2;                                                                           \
+// One round with the working variables named in place, Maj through the a ^ b of the
+// previous round, the Sigmas as nested rotations, message words from a ring of 16 (see
+// the SHA-256 transform).
+#define SHA512_ROUND(a, b, c, d, e, f, g, h, ab, bc, i)                                   \
+  do {                                                                                  \
+    h += rotr(rotr(rotr(e, 23) ^ e, 4) ^ e, 14) + (g ^ (e & (f ^ g))) + K512[i] +       \
+         w[(i) & 15];                                                                   \
+    d += h;                                                                             \
+    ab = a ^ b;                                                                         \
+    h += rotr(rotr(rotr(a, 5) ^ a, 6) ^ a, 28) + (b ^ (ab & bc));                       \
   } while (0)
 
+#define SHA512_SCHEDULE(i)                                                              \
+  w[(i) & 15] += (rotr(rotr(w[((i) - 2) & 15], 42) ^ w[((i) - 2) & 15], 19) ^           \
+                  (w[((i) - 2) & 15] >> 6)) +                                           \
+                 w[((i) - 7) & 15] +                                                    \
+                 (rotr(rotr(w[((i) - 15) & 15], 7) ^ w[((i) - 15) & 15], 1) ^           \
+                  (w[((i) - 15) & 15] >> 7))
+
 void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
-  uint64_t w[80];
-  for (int i = 0; i < 16; ++i) {
-    uint64_t v = 0;
-    for (int j = 0; j < 8; ++j) v = v << 8 | block[8 * i + j];
-    w[i] = v;
-  }
-  for (int i = 16; i < 80; ++i) {
-    uint64_t s0 = rotr(w[i - 15], 1) ^ rotr(w[i - 15], 8) ^ (w[i - 15] >> 7);
-    uint64_t s1 = rotr(w[i - 2], 19) ^ rotr(w[i - 2], 61) ^ (w[i - 2] >> 6);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
+  uint64_t w[16];
+  for (int i = 0; i < 16; ++i) w[i] = crypt_md::load_be64(block + 8 * i);
   uint64_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
   uint64_t e = ctx->state[4], f = ctx->state[5], g = ctx->state[6], h = ctx->state[7];
-  for (int i = 0; i < 80; i += 8) {
-    SHA512_ROUND(a, b, c, d, e, f, g, h, i);
-    SHA512_ROUND(h, a, b, c, d, e, f, g, i + 1);
-    SHA512_ROUND(g, h, a, b, c, d, e, f, i + 2);
-    SHA512_ROUND(f, g, h, a, b, c, d, e, i + 3);
-    SHA512_ROUND(e, f, g, h, a, b, c, d, i + 4);
-    SHA512_ROUND(d, e, f, g, h, a, b, c, i + 5);
-    SHA512_ROUND(c, d, e, f, g, h, a, b, i + 6);
-    SHA512_ROUND(b, c, d, e, f, g, h, a, i + 7);
+  uint64_t x = b ^ c, y = 0;
+  // Fully unrolled, so that every ring index is a constant.
+#pragma GCC unroll 5
+  for (int i = 0; i < 80; i += 16) {
+    if (i > 0) {
+#pragma GCC unroll 16
+      for (int j = 0; j < 16; ++j) SHA512_SCHEDULE(i + j);
+    }
+    SHA512_ROUND(a, b, c, d, e, f, g, h, y, x, i);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, x, y, i + 1);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, y, x, i + 2);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, x, y, i + 3);
+    SHA512_ROUND(e, f, g, h, a, b, c, d, y, x, i + 4);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, x, y, i + 5);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, y, x, i + 6);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, x, y, i + 7);
+    SHA512_ROUND(a, b, c, d, e, f, g, h, y, x, i + 8);
+    SHA512_ROUND(h, a, b, c, d, e, f, g, x, y, i + 9);
+    SHA512_ROUND(g, h, a, b, c, d, e, f, y, x, i + 10);
+    SHA512_ROUND(f, g, h, a, b, c, d, e, x, y, i + 11);
+    SHA512_ROUND(e, f, g, h, a, b, c, d, y, x, i + 12);
+    SHA512_ROUND(d, e, f, g, h, a, b, c, x, y, i + 13);
+    SHA512_ROUND(c, d, e, f, g, h, a, b, y, x, i + 14);
+    SHA512_ROUND(b, c, d, e, f, g, h, a, x, y, i + 15);
   }
   ctx->state[0] += a;
   ctx->state[1] += b;
@@ -68,6 +83,7 @@ void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
   ctx->state[7] += h;
 }
 
+#undef SHA512_SCHEDULE
 #undef SHA512_ROUND
 
 void start(sha512_ctx* ctx, const uint64_t iv[8]) {

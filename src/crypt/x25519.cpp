@@ -5,13 +5,12 @@
 #include "crypt.h"
 #include "curve25519_internal.h"
 
-void x25519(uint8_t out[32], const uint8_t scalar[32], const uint8_t point[32]) {
-  uint8_t e[32];
-  std::memcpy(e, scalar, 32);
-  sc_clamp(e);
+namespace {
 
-  fe x1, x2, z2, x3, z3;
-  fe_frombytes(x1, point);
+// The ladder one field operation at a time: 255 steps over the clamped scalar e (bit 255
+// is always clear), then the final conditional swap. Leaves (x2 : z2).
+void ladder(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
+  fe x3, z3;
   fe_1(x2);
   fe_0(z2);
   fe_copy(x3, x1);
@@ -48,6 +47,26 @@ void x25519(uint8_t out[32], const uint8_t scalar[32], const uint8_t point[32]) 
   }
   fe_cswap(x2, x3, swap);
   fe_cswap(z2, z3, swap);
+}
+
+}  // namespace
+
+void x25519(uint8_t out[32], const uint8_t scalar[32], const uint8_t point[32]) {
+  uint8_t e[32];
+  std::memcpy(e, scalar, 32);
+  sc_clamp(e);
+
+  fe x1, x2, z2;
+  fe_frombytes(x1, point);
+#ifdef VANTIRO_FE_LANES
+  if (fe_lanes_available()) {
+    x25519_ladder_lanes(x2, z2, x1, e);
+  } else {
+    ladder(x2, z2, x1, e);
+  }
+#else
+  ladder(x2, z2, x1, e);
+#endif
 
   fe_invert(z2, z2);
   fe_mul(x2, x2, z2);
