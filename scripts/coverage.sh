@@ -11,12 +11,15 @@ bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl
 build="${BUILD_DIR:-build-cov}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="--coverage" \
   -DCMAKE_EXE_LINKER_FLAGS="--coverage" "$@" >/dev/null
-cmake --build "$build" -j2
-find "$build" -name '*.gcda' -delete
 # Some black-box tests make the program's own file writes fail on purpose (a preload library),
 # which also fails libgcov's writes at exit; its complaints go to a file, not into the
-# standard error that those tests compare.
+# standard error that those tests compare. Counts from an earlier build are dropped first.
+mkdir -p "$build"
 export GCOV_ERROR_FILE="$PWD/$build/gcov-errors.log"
+find "$build" -name '*.gcda' -delete
+cmake --build "$build" -j2
+# Test discovery ran the programs during the build: count only the test run below.
+find "$build" -name '*.gcda' -delete
 ctest --test-dir "$build" -j2 -LE constant-time --output-on-failure >"$build/ctest.log" ||
   { tail -n 40 "$build/ctest.log"; echo "tests failed" >&2; exit 1; }
 tail -n 3 "$build/ctest.log"
