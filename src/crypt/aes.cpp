@@ -33,7 +33,7 @@ uint32_t sub_word(uint32_t x) {
 
 // Multiplication by x in GF(2^8): the reduction by 0x1B is masked by the top bit, not branched on.
 inline uint8_t xtime(uint8_t b) {
-  return static_cast<uint8_t>((b << 1) ^ (0x1b & (0u - static_cast<unsigned>(b >> 7))));
+  return static_cast<uint8_t>((static_cast<unsigned>(b) << 1) ^ (0x1bu & (0u - static_cast<unsigned>(b >> 7))));
 }
 
 inline void add_round_key(uint8_t s[16], const uint32_t* rk) {

@@ -1,0 +1,14 @@
+// Checks for the fuzz targets: a failed check prints what broke and aborts, which libFuzzer
+// reports as a crash and saves the input.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(cond)                                                          \
+  do {                                                                            \
+    if (!(cond)) {                                                                \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      std::abort();                                                               \
+    }                                                                             \
+  } while (0)
