@@ -6,8 +6,6 @@ static int g_random_force_fail = 0;
 
 void crypt_random_force_fail_FOR_TEST(int on) { g_random_force_fail = on; }
 
-int crypt_random_forced_to_fail() { return g_random_force_fail; }
-
 int crypt_fill_random(uint8_t* buf, size_t len) {
   if (buf == nullptr) return -1;
   if (g_random_force_fail == 0 && crypt_os_random(buf, len) == 0) return 0;
