@@ -111,16 +111,7 @@ void fe_sq2(fe h_out, const fe f) {
 void fe_mul121666(fe h_out, const fe f) {
   int64_t h[10];
   for (int i = 0; i < 10; ++i) h[i] = static_cast<int64_t>(f[i]) * 121666;
-  carry(h, 9);
-  carry(h, 1);
-  carry(h, 3);
-  carry(h, 5);
-  carry(h, 7);
-  carry(h, 0);
-  carry(h, 2);
-  carry(h, 4);
-  carry(h, 6);
-  carry(h, 8);
+  carry_small_product(h);
   store(h_out, h);
 }
 

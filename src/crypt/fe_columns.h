@@ -54,6 +54,22 @@ FE_KERNEL void carry_product(V h[10]) {
   carry(h, 0);
 }
 
+// The carry chain after multiplying by a small constant (121666): out of the odd limbs,
+// the one out of limb 9 entering limb 0 times 19, then out of the even limbs.
+template <class V>
+FE_KERNEL void carry_small_product(V h[10]) {
+  carry(h, 9);
+  carry(h, 1);
+  carry(h, 3);
+  carry(h, 5);
+  carry(h, 7);
+  carry(h, 0);
+  carry(h, 2);
+  carry(h, 4);
+  carry(h, 6);
+  carry(h, 8);
+}
+
 // The ten column sums of f * g: 100 products, accumulated row by row (one limb of f
 // against all of g), which keeps the working set small. A product of two odd limbs lands
 // one bit above the target limb (f's limb doubled); a product past limb 9 wraps around

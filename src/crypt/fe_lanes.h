@@ -149,16 +149,7 @@ FE_KERNEL void lanes_mul121666(V h[10], const V f[10]) {
   V k{};
   for (int l = 0; l < static_cast<int>(sizeof(V) / 8); ++l) k[l] = 121666;
   for (int i = 0; i < 10; ++i) h[i] = prod(f[i], k);
-  carry(h, 9);
-  carry(h, 1);
-  carry(h, 3);
-  carry(h, 5);
-  carry(h, 7);
-  carry(h, 0);
-  carry(h, 2);
-  carry(h, 4);
-  carry(h, 6);
-  carry(h, 8);
+  carry_small_product(h);
 }
 
 }  // namespace
