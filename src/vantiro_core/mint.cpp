@@ -1,6 +1,7 @@
 // Minting a root: key pair, operator signature, anchor record, verified split.
 #include <cstring>
 
+#include "core_internal.h"
 #include "crypt.h"
 #include "shamir_gf256.h"
 #include "vantiro_core.h"
@@ -20,13 +21,6 @@ int gen_rand(uint8_t* buf, size_t len) {
   int rc = crypt_fill_random(buf, len);
   if (rc != 0) g_rng_fail = 1;
   return rc;
-}
-
-// Constant-time equality of n bytes.
-bool equal_ct(const uint8_t* a, const uint8_t* b, size_t n) {
-  uint8_t diff = 0;
-  for (size_t i = 0; i < n; ++i) diff = static_cast<uint8_t>(diff | (a[i] ^ b[i]));
-  return diff == 0;
 }
 
 }  // namespace
@@ -110,7 +104,7 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
     std::memcpy(check + i * kRowSize, shares + i * kRowSize, kRowSize);
   }
   const int crc = shamir_combine(t, kRowSize, check_xs, check, rebuilt);
-  const bool same = crc == 0 && equal_ct(rebuilt, root, sizeof root);
+  const bool same = crc == 0 && core_equal_ct(rebuilt, root, sizeof root);
   secure_zero(root, sizeof root);
   secure_zero(shares, sizeof shares);
   secure_zero(check, sizeof check);

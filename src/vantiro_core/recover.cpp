@@ -2,6 +2,7 @@
 // the public key of its first half, so a rebuilt value that breaks this is not a root.
 #include <cstring>
 
+#include "core_internal.h"
 #include "crypt.h"
 #include "shamir_gf256.h"
 #include "vantiro_core.h"
@@ -18,9 +19,7 @@ bool root_matches_seed(const uint8_t root[VANTIRO_ROOT_SIZE]) {
   uint8_t sk[64];
   ed25519_seed_keypair(pk, sk, root);
   secure_zero(sk, sizeof sk);
-  uint8_t diff = 0;
-  for (size_t i = 0; i < sizeof pk; ++i) diff = static_cast<uint8_t>(diff | (pk[i] ^ root[32 + i]));
-  return diff == 0;
+  return core_equal_ct(pk, root + 32, sizeof pk);
 }
 
 }  // namespace

@@ -5,20 +5,13 @@
 
 #include <random>
 
+#include "bn_holder.h"
 #include "curve25519_internal.h"
 #include "test_support.h"
 
 namespace {
 
 constexpr int kPos[10] = {0, 26, 51, 77, 102, 128, 153, 179, 204, 230};
-
-struct Bn {
-  BIGNUM* b = BN_new();
-  Bn() = default;
-  Bn(const Bn&) = delete;
-  Bn& operator=(const Bn&) = delete;
-  ~Bn() { BN_free(b); }
-};
 
 struct Oracle {
   BN_CTX* ctx = BN_CTX_new();

@@ -3,18 +3,11 @@
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 
+#include "bn_holder.h"
 #include "curve25519_internal.h"
 #include "test_support.h"
 
 namespace {
-
-struct Bn {
-  BIGNUM* b = BN_new();
-  Bn() = default;
-  Bn(const Bn&) = delete;
-  Bn& operator=(const Bn&) = delete;
-  ~Bn() { BN_free(b); }
-};
 
 class ScOracle : public ::testing::Test {
  protected:

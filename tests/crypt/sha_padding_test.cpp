@@ -20,7 +20,7 @@ uint64_t be64(const uint8_t* p) {
 // 64-byte-block hash the block ends in the bit length; when the 0x80 does not leave room
 // for it, the last block is all zero but for the length.
 template <typename Ctx, typename Init, typename Update, typename Final>
-void check_small_block_padding(Init init, Update update, Final fin, size_t digest_len) {
+void check_small_block_padding(Init init, Update update, Final fin) {
   for (size_t len : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 119u, 120u}) {
     std::vector<uint8_t> msg(len, 0x61);
     Ctx ctx;
@@ -44,15 +44,14 @@ void check_small_block_padding(Init init, Update update, Final fin, size_t diges
       for (size_t i = 0; i < 56; ++i) EXPECT_EQ(ctx.buffer[i], 0) << len << " at " << i;
     }
   }
-  (void)digest_len;
 }
 
 TEST(ShaPadding, Sha256Boundaries) {
-  check_small_block_padding<sha256_ctx>(sha256_init, sha256_update, sha256_final, 32);
+  check_small_block_padding<sha256_ctx>(sha256_init, sha256_update, sha256_final);
 }
 
 TEST(ShaPadding, Sha1Boundaries) {
-  check_small_block_padding<sha1_ctx>(sha1_init, sha1_update, sha1_final, 20);
+  check_small_block_padding<sha1_ctx>(sha1_init, sha1_update, sha1_final);
 }
 
 TEST(ShaPadding, Sha512Boundaries) {
