@@ -1,16 +1,97 @@
-// Platform-specific file output: owner-only creation and syncing to disk.
+// Platform-specific file input and output: creation without replacing, owner-only secret
+// files, syncing files and directories, reading regular files only.
 #include "file_io.h"
 
 #if defined(_WIN32)
 
+#include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
-FILE* cli_open_for_write(const char* path, bool owner_only) {
-  (void)owner_only;  // access is governed by the directory's ACL on Windows
-  return std::fopen(path, "wb");
+namespace {
+
+// A security descriptor whose protected access-control list grants the current user full
+// access and nobody else anything, and inherits no entry from the directory.
+struct private_descriptor {
+  SECURITY_DESCRIPTOR sd;
+  alignas(8) unsigned char token_user[256];
+  alignas(8) unsigned char acl[256];
+};
+
+bool make_private_descriptor(private_descriptor* p) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  DWORD len = 0;
+  const BOOL got =
+      GetTokenInformation(token, TokenUser, p->token_user, sizeof p->token_user, &len);
+  CloseHandle(token);
+  if (!got) return false;
+  PSID user = reinterpret_cast<TOKEN_USER*>(p->token_user)->User.Sid;
+  PACL acl = reinterpret_cast<PACL>(p->acl);
+  return InitializeAcl(acl, sizeof p->acl, ACL_REVISION) &&
+         AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user) &&
+         InitializeSecurityDescriptor(&p->sd, SECURITY_DESCRIPTOR_REVISION) &&
+         SetSecurityDescriptorDacl(&p->sd, TRUE, acl, FALSE) &&
+         SetSecurityDescriptorControl(&p->sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+}
+
+FILE* handle_to_stream(HANDLE h, int flags, const char* mode) {
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  FILE* f = _fdopen(fd, mode);
+  if (f == nullptr) _close(fd);
+  return f;
+}
+
+}  // namespace
+
+bool cli_path_exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+FILE* cli_create_new(const char* path, bool secret) {
+  private_descriptor pd;
+  SECURITY_ATTRIBUTES sa{};
+  sa.nLength = sizeof sa;
+  if (secret) {
+    if (!make_private_descriptor(&pd)) return nullptr;
+    sa.lpSecurityDescriptor = &pd.sd;
+  }
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, secret ? &sa : nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  return handle_to_stream(h, _O_WRONLY | _O_BINARY, "wb");
 }
 
 int cli_sync(FILE* f) { return _commit(_fileno(f)) == 0 ? 0 : -1; }
+
+int cli_sync_dir(const char* dir) {
+  (void)dir;
+  return 0;
+}
+
+cli_open_result cli_open_regular(const char* path, FILE** out) {
+  *out = nullptr;
+  const DWORD attrs = GetFileAttributesA(path);
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return CLI_OPEN_NOT_REGULAR;
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return CLI_OPEN_FAILED;
+  // Pipes and character devices could block a read: only disk files are read.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return CLI_OPEN_NOT_REGULAR;
+  }
+  FILE* f = handle_to_stream(h, _O_RDONLY | _O_BINARY, "rb");
+  if (f == nullptr) return CLI_OPEN_FAILED;
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  *out = f;
+  return CLI_OPEN_OK;
+}
 
 #else
 
@@ -19,34 +100,51 @@ int cli_sync(FILE* f) { return _commit(_fileno(f)) == 0 ? 0 : -1; }
 #include <sys/stat.h>
 #include <unistd.h>
 
-FILE* cli_open_for_write(const char* path, bool owner_only) {
-  if (!owner_only) return std::fopen(path, "wb");
-  // Not O_TRUNC: an existing file is narrowed to 0600 before anything of it is dropped,
-  // and left whole when that cannot be done.
-  int fd = open(path, O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return nullptr;
+bool cli_path_exists(const char* path) {
   struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    close(fd);
-    return nullptr;
-  }
-  // Devices and pipes keep their own modes and cannot be truncated.
-  if (S_ISREG(st.st_mode) && (fchmod(fd, S_IRUSR | S_IWUSR) != 0 || ftruncate(fd, 0) != 0)) {
-    close(fd);
-    return nullptr;
-  }
+  return lstat(path, &st) == 0;
+}
+
+FILE* cli_create_new(const char* path, bool secret) {
+  // O_EXCL fails on anything at the path, a symbolic link included (it is not followed).
+  const mode_t mode = secret ? (S_IRUSR | S_IWUSR) : 0666;
+  const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) return nullptr;
   FILE* f = fdopen(fd, "wb");
   if (f == nullptr) close(fd);
   return f;
 }
 
-int cli_sync(FILE* f) {
-  const int fd = fileno(f);
-  if (fsync(fd) == 0) return 0;
-  // A pipe or character device has nothing to sync; a regular file must sync.
+int cli_sync(FILE* f) { return fsync(fileno(f)) == 0 ? 0 : -1; }
+
+int cli_sync_dir(const char* dir) {
+  const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  // Some file systems cannot sync a directory and say so with EINVAL: nothing to make
+  // durable there.
+  const int rc = fsync(fd) == 0 || errno == EINVAL ? 0 : -1;
+  close(fd);
+  return rc;
+}
+
+cli_open_result cli_open_regular(const char* path, FILE** out) {
+  *out = nullptr;
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return CLI_OPEN_FAILED;
   struct stat st {};
-  if (errno == EINVAL && fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) return 0;
-  return -1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return CLI_OPEN_NOT_REGULAR;
+  }
+  FILE* f = fdopen(fd, "rb");
+  if (f == nullptr) {
+    close(fd);
+    return CLI_OPEN_FAILED;
+  }
+  std::setvbuf(f, nullptr, _IONBF, 0);
+  *out = f;
+  return CLI_OPEN_OK;
 }
 
 #endif

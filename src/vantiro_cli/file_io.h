@@ -1,13 +1,29 @@
-// Private to the command-line module: the platform-specific parts of file output.
+// Private to the command-line module: the platform-specific parts of file input and output.
 #pragma once
 
 #include <cstdio>
 
-// Opens path for writing from its start, creating it if needed. With owner_only the file
-// is readable and writable by its owner alone (also when it already existed) and is
-// emptied only after that mode is set; otherwise the platform's default mode applies.
-// Returns null on failure.
-FILE* cli_open_for_write(const char* path, bool owner_only);
+// True when anything exists at path: a file, a directory, a FIFO, a device, or a symbolic
+// link (a dangling one included).
+bool cli_path_exists(const char* path);
+
+// Creates path as a new file open for writing; fails (null) when anything exists at path,
+// a symbolic link included, so nothing is ever replaced or written through a link. A
+// secret file is readable and writable by its owner alone: mode 0600, or on Windows a
+// protected access-control list that grants the current user alone; a public file gets
+// the platform's default access.
+FILE* cli_create_new(const char* path, bool secret);
 
 // Forces the file's written data to stable storage (after fflush). 0 on success.
 int cli_sync(FILE* f);
+
+// Makes the entries of the directory dir (created files) durable. 0 on success; on
+// Windows, where directory entries are journaled with the file, always 0.
+int cli_sync_dir(const char* dir);
+
+// Result of cli_open_regular.
+enum cli_open_result { CLI_OPEN_OK = 0, CLI_OPEN_FAILED = -1, CLI_OPEN_NOT_REGULAR = -2 };
+
+// Opens path for reading, unbuffered, only when it is a regular file. A FIFO or device
+// is opened without blocking and refused, so it cannot stall the command.
+cli_open_result cli_open_regular(const char* path, FILE** out);

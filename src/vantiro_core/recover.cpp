@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kMaxShares = 16;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
+constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
 // Returns true when root[32..63] is the public key that key generation derives from the
 // seed root[0..31]; compared over all 32 bytes.
@@ -22,25 +23,100 @@ bool root_matches_seed(const uint8_t root[VANTIRO_ROOT_SIZE]) {
   return core_equal_ct(pk, root + 32, sizeof pk);
 }
 
+// Rebuilds from the k records whose bit is clear in skip and reports whether the result
+// is a root; root is wiped when it is not.
+bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
+  uint8_t kept[kMaxShares * kRecord];
+  int m = 0;
+  for (int i = 0; i < k; ++i) {
+    if ((skip >> i) & 1u) continue;
+    std::memcpy(kept + static_cast<size_t>(m) * kRecord, records + static_cast<size_t>(i) * kRecord,
+                kRecord);
+    ++m;
+  }
+  const bool ok = m >= 2 && vantiro_recover(m, kept, root) == 0;
+  secure_zero(kept, sizeof kept);
+  if (!ok) secure_zero(root, VANTIRO_ROOT_SIZE);
+  return ok;
+}
+
 }  // namespace
+
+int vantiro_check_records(int k, const uint8_t* records, int* first, int* second) {
+  if (k < 1 || k > kMaxShares || records == nullptr) return -1;
+  for (int i = 0; i < k; ++i) {
+    const uint8_t* ri = records + static_cast<size_t>(i) * kRecord;
+    int fault = VANTIRO_RECORDS_OK;
+    int other = -1;
+    if (ri[0] == 0) fault = VANTIRO_RECORD_X_ZERO;
+    for (int j = 0; j < i && fault == VANTIRO_RECORDS_OK; ++j) {
+      const uint8_t* rj = records + static_cast<size_t>(j) * kRecord;
+      if (rj[0] != ri[0]) continue;  // x is public; the share bytes are compared in full
+      fault = core_equal_ct(ri + 1, rj + 1, kRowSize) ? VANTIRO_RECORDS_SAME : VANTIRO_RECORDS_SAME_X;
+      other = j;
+    }
+    if (fault != VANTIRO_RECORDS_OK) {
+      if (first != nullptr) *first = other >= 0 ? other : i;
+      if (second != nullptr) *second = other >= 0 ? i : -1;
+      return fault;
+    }
+  }
+  return VANTIRO_RECORDS_OK;
+}
 
 int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
   if (k < 2 || k > kMaxShares || records == nullptr || root == nullptr) return -1;
+  // A record with x = 0 would be taken as the root itself (its weight at zero is 1 and
+  // every other record's 0), and a repeated x breaks the interpolation: refuse both.
+  if (vantiro_check_records(k, records, nullptr, nullptr) != VANTIRO_RECORDS_OK) {
+    secure_zero(root, VANTIRO_ROOT_SIZE);
+    return -3;
+  }
   uint8_t xs[kMaxShares];
   uint8_t ys[kMaxShares * kRowSize];
   const size_t kk = static_cast<size_t>(k);
   for (size_t i = 0; i < kk; ++i) {
-    xs[i] = records[i * VANTIRO_RECORD_SIZE];
-    std::memcpy(ys + i * kRowSize, records + i * VANTIRO_RECORD_SIZE + 1, kRowSize);
+    xs[i] = records[i * kRecord];
+    std::memcpy(ys + i * kRowSize, records + i * kRecord + 1, kRowSize);
   }
   const int rc = shamir_combine(k, kRowSize, xs, ys, root);
   secure_zero(ys, sizeof ys);
   if (rc != 0) return -3;
-  // Too few shares, shares of different roots, or repeated or zero x all give a value
-  // that is not a root; refuse it rather than hand it out as one.
+  // Too few shares, shares of different roots or a damaged share all give a value that
+  // is not a root; refuse it rather than hand it out as one.
   if (!root_matches_seed(root)) {
     secure_zero(root, VANTIRO_ROOT_SIZE);
     return -3;
+  }
+  return 0;
+}
+
+int vantiro_find_misfits(int k, const uint8_t* records, int misfits[2]) {
+  if (k < 2 || k > kMaxShares || records == nullptr || misfits == nullptr) return -1;
+  uint8_t root[VANTIRO_ROOT_SIZE];
+  // One record set aside (k rebuilds), then two (k(k-1)/2 rebuilds). A level counts only
+  // when exactly one set-aside works: two that both rebuild mean the records hold more
+  // than one root's shares, and naming either would mislead.
+  for (int level = 1; level <= 2; ++level) {
+    int found = 0;
+    unsigned found_skip = 0;
+    for (int i = 0; i < k; ++i) {
+      for (int j = level == 1 ? i : i + 1; j < (level == 1 ? i + 1 : k); ++j) {
+        const unsigned skip = (1u << i) | (1u << j);
+        if (rebuild_without(k, records, skip, root)) {
+          ++found;
+          found_skip = skip;
+        }
+        secure_zero(root, sizeof root);
+      }
+    }
+    if (found > 1) return 0;
+    if (found == 1) {
+      int n = 0;
+      for (int i = 0; i < k; ++i)
+        if ((found_skip >> i) & 1u) misfits[n++] = i;
+      return n;
+    }
   }
   return 0;
 }

@@ -52,7 +52,7 @@ class CliCase(unittest.TestCase):
     def path(self, *parts):
         return os.path.join(self.tmp, *parts)
 
-    def run_cli(self, *args, env=None, preload=False, cwd=None):
+    def run_cli(self, *args, env=None, preload=False, cwd=None, stdout=None):
         cmd = shlex.split(OPTS.launcher) + [OPTS.cli] + list(args)
         full_env = dict(os.environ)
         if OPTS.launcher:
@@ -60,9 +60,10 @@ class CliCase(unittest.TestCase):
         if preload:
             full_env["LD_PRELOAD"] = OPTS.preload
         full_env.update(env or {})
-        p = subprocess.run(cmd, capture_output=True, env=full_env, cwd=cwd or self.tmp,
-                           timeout=120)
-        out, err = p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+        # stdout: a file to write the report to instead of a pipe (such as /dev/full).
+        p = subprocess.run(cmd, stdout=stdout or subprocess.PIPE, stderr=subprocess.PIPE,
+                           env=full_env, cwd=cwd or self.tmp, timeout=120)
+        out, err = (p.stdout or b"").decode("latin-1"), p.stderr.decode("latin-1")
         if OPTS.launcher:  # a Windows build writes its text streams with CR LF
             out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
         return p.returncode, out, err
@@ -81,6 +82,24 @@ class CliCase(unittest.TestCase):
 
     def files(self, d):
         return sorted(os.listdir(d))
+
+    def snapshot(self, d):
+        """Every entry of d with its kind and content, to show that nothing changed."""
+        out = {}
+        for name in sorted(os.listdir(d)):
+            p = os.path.join(d, name)
+            st = os.lstat(p)
+            if stat.S_ISLNK(st.st_mode):
+                out[name] = ("link", os.readlink(p))
+            elif stat.S_ISREG(st.st_mode):
+                out[name] = ("file", read(p), stat.S_IMODE(st.st_mode))
+            else:
+                out[name] = (stat.S_IFMT(st.st_mode),)
+        return out
+
+    def need_posix(self):
+        if OPTS.launcher or os.name != "posix":
+            self.skipTest("needs POSIX symbolic links, FIFOs and /dev/full")
 
     def mint(self, n, t, fqdn="example.com", outdir=None, **kw):
         outdir = outdir or self.path("out")
@@ -277,9 +296,8 @@ class Mint(CliCase):
         self.assertFalse(os.path.exists(d))
 
     def test_key_txt_unwritable_is_reported_at_the_end(self):
-        outdir = self.path("out")
-        os.makedirs(os.path.join(outdir, "_key.txt"))
-        _, rc, out, err = self.mint(5, 3, outdir=outdir)
+        self.need_preload()
+        outdir, rc, out, err = self.mint(5, 3, preload=True, env={"VT_CREATE_FAIL": "_key.txt"})
         self.assertEqual(1, rc)
         self.assertEqual(f"ERROR: cannot write {outdir}/_key.txt\n"
                          "ERROR: 1 file(s) not written; this ceremony is incomplete\n", err)
@@ -289,11 +307,9 @@ class Mint(CliCase):
             self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
 
     def test_share_files_unwritable_are_counted(self):
-        outdir = self.path("out")
-        os.makedirs(os.path.join(outdir, "_key.txt"))
-        os.makedirs(os.path.join(outdir, "share-02.share"))
-        os.makedirs(os.path.join(outdir, "share-04.share"))
-        _, rc, out, err = self.mint(5, 3, outdir=outdir)
+        self.need_preload()
+        outdir, rc, out, err = self.mint(
+            5, 3, preload=True, env={"VT_CREATE_FAIL": "_key.txt,share-02,share-04"})
         self.assertEqual(1, rc)
         self.assertEqual(f"ERROR: cannot write {outdir}/_key.txt\n"
                          f"ERROR: cannot write {outdir}/share-02.share\n"
@@ -304,24 +320,49 @@ class Mint(CliCase):
         for x in (1, 3, 5):
             self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
 
-    def test_short_writes(self):
-        if not os.path.exists("/dev/full") or OPTS.launcher:
-            self.skipTest("needs /dev/full")
-        # operator.pub short: early exit, nothing on standard output, no share file.
-        outdir = self.path("a")
-        os.makedirs(outdir)
-        os.symlink("/dev/full", os.path.join(outdir, "operator.pub"))
-        _, rc, out, err = self.mint(5, 3, outdir=outdir)
-        self.assertEqual((1, "", f"ERROR: short write {outdir}/operator.pub\n"), (rc, out, err))
-        self.assertEqual(["operator.pub"], self.files(outdir))
-        # A share file short: counted at the end.
-        outdir = self.path("b")
-        os.makedirs(outdir)
-        os.symlink("/dev/full", os.path.join(outdir, "share-03.share"))
-        _, rc, out, err = self.mint(4, 2, outdir=outdir)
-        self.assertEqual(1, rc)
-        self.assertEqual(f"ERROR: short write {outdir}/share-03.share\n"
-                         "ERROR: 1 file(s) not written; this ceremony is incomplete\n", err)
+    def test_existing_output_paths_are_refused_before_any_key(self):
+        self.need_posix()
+        # Whatever sits at any of the n + 2 paths - a dangling symbolic link, a FIFO (which
+        # would hand the share to its reader), a directory - nothing is created or drawn.
+        def plant_link(p):
+            os.symlink(self.path("elsewhere", "stolen"), p)
+        for i, (name, plant) in enumerate([("share-03.share", plant_link),
+                                           ("share-05.share", os.mkfifo),
+                                           ("_key.txt", os.makedirs),
+                                           ("operator.pub", plant_link)]):
+            outdir = self.path(f"o{i}")
+            os.makedirs(outdir)
+            plant(os.path.join(outdir, name))
+            before = self.snapshot(outdir)
+            _, rc, out, err = self.mint(5, 3, outdir=outdir, preload=bool(OPTS.preload),
+                                        env={"VT_GETRANDOM_FAIL_FROM": "1"})
+            self.assertEqual((1, "", f"ERROR: {outdir}/{name} exists; nothing was written\n"),
+                             (rc, out, err), name)
+            self.assertEqual(before, self.snapshot(outdir), name)
+        self.assertFalse(os.path.exists(self.path("elsewhere")))
+
+    def test_empty_outdir_refused_after_the_operand_checks(self):
+        for args, err in ((["5", "3", "example.com", ""], "ERROR: outdir must not be empty\n"),
+                          (["5", "6", "example.com", ""], NEED_RANGE),
+                          (["5", "3", "a..b", ""], BAD_FQDN)):
+            rc, out, e = self.run_cli("mint", *args)
+            self.assertEqual((1, "", err), (rc, out, e), args)
+        self.assertEqual([], self.files(self.tmp))
+
+    def test_report_that_cannot_be_written_fails(self):
+        self.need_posix()
+        with open("/dev/full", "wb") as full:
+            outdir, rc, out, err = self.mint(2, 2, stdout=full)
+        self.assertEqual((1, "ERROR: cannot write the report\n"), (rc, err))
+        # The files stay: the shares are the only copy of the root.
+        self.assertEqual(4, len(self.files(outdir)))
+
+    def test_directory_sync_failure(self):
+        self.need_preload()
+        outdir, rc, out, err = self.mint(3, 2, preload=True, env={"VT_FSYNC_DIR_FAIL": "1"})
+        self.assertEqual((1, f"ERROR: cannot sync {outdir}\n"), (rc, err))
+        self.assertTrue(out.endswith("then reconnect.\n"))
+        self.assertEqual(5, len(self.files(outdir)))
 
     def test_sync_and_close_failures_are_short_writes(self):
         self.need_preload()
@@ -348,21 +389,20 @@ class Mint(CliCase):
         self.assertEqual((1, "", "oom\n"), (rc, out, err))
         self.assertEqual([], self.files(outdir))
 
-    def test_second_run_replaces_files_and_keeps_higher_shares(self):
+    def test_second_run_leaves_an_earlier_ceremony_intact(self):
         outdir, rc, _, _ = self.mint(5, 3)
         self.assertEqual(0, rc)
-        first = {f: read(os.path.join(outdir, f)) for f in self.files(outdir)}
-        if posix_modes():
-            os.chmod(os.path.join(outdir, "share-01.share"), 0o644)
+        first = self.snapshot(outdir)
         _, rc, out, err = self.mint(3, 2, fqdn="b.example", outdir=outdir)
-        self.assertEqual((0, ""), (rc, err))
-        second = {f: read(os.path.join(outdir, f)) for f in self.files(outdir)}
-        self.assertEqual(sorted(first), sorted(second))
-        for f in ("operator.pub", "_key.txt", "share-01.share", "share-02.share", "share-03.share"):
-            self.assertNotEqual(first[f], second[f], f)
-        for f in ("share-04.share", "share-05.share"):
-            self.assertEqual(first[f], second[f], f)
-        self.assertMode(os.path.join(outdir, "share-01.share"), 0o600)
+        self.assertEqual((1, "", f"ERROR: {outdir}/operator.pub exists; nothing was written\n"),
+                         (rc, out, err))
+        os.remove(os.path.join(outdir, "operator.pub"))
+        os.remove(os.path.join(outdir, "_key.txt"))
+        del first["operator.pub"], first["_key.txt"]
+        _, rc, out, err = self.mint(3, 2, fqdn="b.example", outdir=outdir)
+        self.assertEqual((1, "", f"ERROR: {outdir}/share-01.share exists; nothing was written\n"),
+                         (rc, out, err))
+        self.assertEqual(first, self.snapshot(outdir))
 
 
 class Recover(CliCase):
@@ -403,18 +443,60 @@ class Recover(CliCase):
             root = roots.pop()
             self.assertEqual(pub, self.oracle_pubkey(root[:32]))
 
-    def test_foreign_share_and_bad_x_refused(self):
+    def test_foreign_share_and_records_that_are_not_shares(self):
         _, _, shares = self.minted(name="a")
-        _, _, other = self.minted(name="b")
-        for combo in ([shares[0], shares[1], other[2]], [other[0], shares[1], shares[2]],
-                      [shares[0], shares[1], shares[1]]):
+        _, other_pub, other = self.minted(name="b")
+        for combo in ([shares[0], shares[1], other[2]], [other[0], shares[1], shares[2]]):
             rc, out, err = self.run_cli("recover", self.path("k"), *combo)
             self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err), combo)
+        # x = 0 carrying a real root of someone else's would otherwise be handed out whole.
+        foreign = self.recover_ok(self.path("foreign.key"), other[:3], other_pub)
         zero = self.path("zero.share")
+        same_x = self.path("same-x.share")
         with open(zero, "wb") as f:
-            f.write(b"\0" + read(shares[2])[1:])
-        rc, out, err = self.run_cli("recover", self.path("k"), shares[0], shares[1], zero)
-        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+            f.write(b"\0" + foreign)
+        with open(same_x, "wb") as f:
+            f.write(bytes([2]) + read(shares[4])[1:])
+        copy = self.path("copy.share")
+        shutil.copyfile(shares[1], copy)
+        for combo, msg in (([shares[0], shares[1], zero], f"{zero} is not a share (x = 0)"),
+                           ([zero, shares[0], shares[1]], f"{zero} is not a share (x = 0)"),
+                           ([shares[0], shares[1], copy, shares[2]],
+                            f"{shares[1]} and {copy} are the same share"),
+                           ([shares[0], shares[1], same_x], f"{shares[1]} and {same_x} both claim x = 2")):
+            rc, out, err = self.run_cli("recover", self.path("k"), *combo)
+            self.assertEqual((1, "", f"ERROR: {msg}\n"), (rc, out, err), combo)
+        self.assertFalse(os.path.exists(self.path("k")))
+
+    def test_shares_that_do_not_fit_are_named(self):
+        _, pub, shares = self.minted(name="a")
+        _, _, other = self.minted(name="b")
+        damaged = self.path("damaged.share")
+        with open(damaged, "wb") as f:
+            rec = bytearray(read(shares[4]))
+            rec[30] ^= 0x10
+            f.write(rec)
+        misfit = "ERROR: {} does not fit the other shares (damaged, or of another root)\n"
+        for combo, named in (([shares[0], shares[1], shares[2], shares[3], damaged], [damaged]),
+                             ([other[3], shares[0], shares[1], shares[2], other[4]],
+                              [other[3], other[4]]),
+                             ([shares[0], damaged], [])):
+            rc, out, err = self.run_cli("recover", self.path("k"), *combo)
+            self.assertEqual((1, "", NOT_A_ROOT + "".join(misfit.format(p) for p in named)),
+                             (rc, out, err), combo)
+        self.assertFalse(os.path.exists(self.path("k")))
+        self.recover_ok(self.path("k"), shares[:4], pub)
+
+    def test_share_that_is_not_a_regular_file(self):
+        self.need_posix()
+        _, _, shares = self.minted()
+        fifo = self.path("fifo.share")
+        os.mkfifo(fifo)
+        d = self.path("dir.share")
+        os.makedirs(d)
+        for bad in (fifo, d):
+            rc, out, err = self.run_cli("recover", self.path("k"), shares[0], bad, shares[1])
+            self.assertEqual((1, "", f"ERROR: {bad} is not a 65-byte share\n"), (rc, out, err))
         self.assertFalse(os.path.exists(self.path("k")))
 
     def test_two_of_two_and_sixteen(self):
@@ -459,13 +541,21 @@ class Recover(CliCase):
             f.write(read(shares[2]) + b"trailing bytes")
         self.recover_ok(self.path("k"), [shares[0], shares[1], long_share], pub)
 
-    def test_output_replaces_a_share_file_owner_only(self):
-        _, pub, shares = self.minted()
-        if posix_modes():
-            os.chmod(shares[0], 0o644)
-        root = self.recover_ok(shares[0], shares[:3], pub)
-        self.assertEqual(64, len(root))
-        self.assertMode(shares[0], 0o600)
+    def test_output_never_replaces_anything(self):
+        outdir, pub, shares = self.minted()
+        targets = [shares[0]]
+        if not OPTS.launcher and os.name == "posix":
+            link = self.path("dangling.key")
+            os.symlink(self.path("nowhere", "root.key"), link)
+            targets.append(link)
+        before = self.snapshot(outdir)
+        for target in targets:
+            # Refused before any share is read: the missing share is never reported.
+            rc, out, err = self.run_cli("recover", target, *shares[:2], self.path("missing"))
+            self.assertEqual((1, "", f"ERROR: {target} exists; nothing was written\n"),
+                             (rc, out, err))
+        self.assertEqual(before, self.snapshot(outdir))
+        self.assertFalse(os.path.exists(self.path("nowhere")))
 
     def test_output_write_failures(self):
         _, pub, shares = self.minted()
@@ -473,9 +563,6 @@ class Recover(CliCase):
         bad = self.path("nodir", "root.key")
         rc, out, err = self.run_cli("recover", bad, *shares[:3])
         self.assertEqual((1, report, f"ERROR: cannot write {bad}\n"), (rc, out, err))
-        if os.path.exists("/dev/full") and not OPTS.launcher:
-            rc, out, err = self.run_cli("recover", "/dev/full", *shares[:3])
-            self.assertEqual((1, report, "ERROR: short write /dev/full\n"), (rc, out, err))
         if OPTS.preload and not OPTS.launcher:
             for var in ("VT_FSYNC_FAIL", "VT_FCLOSE_FAIL"):
                 key = self.path(var + ".key")

@@ -2,11 +2,18 @@
  * since the product has no test hooks of its own. Environment:
  *   VT_GETRANDOM_FAIL_FROM=N  getrandom fails (EIO) from its N-th call on (1-based)
  *   VT_FSYNC_FAIL=1           fsync fails (EIO)
+ *   VT_FSYNC_DIR_FAIL=1       fsync of a directory fails (EIO)
+ *   VT_CREATE_FAIL=A,B,...    open with O_CREAT fails (EACCES) for paths containing any
+ *                             of the comma-separated texts
  *   VT_FCLOSE_FAIL=1          fclose closes the stream but reports EOF (EIO)
  *   VT_CALLOC_FAIL=1          calloc returns null */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <string.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/syscall.h>
@@ -32,7 +39,9 @@ ssize_t getrandom(void* buf, size_t len, unsigned int flags) {
 }
 
 int fsync(int fd) {
-  if (env_on("VT_FSYNC_FAIL")) {
+  struct stat st;
+  if (env_on("VT_FSYNC_FAIL") ||
+      (env_on("VT_FSYNC_DIR_FAIL") && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) {
     errno = EIO;
     return -1;
   }
@@ -53,3 +62,42 @@ void* calloc(size_t n, size_t size) {
   if (env_on("VT_CALLOC_FAIL")) return NULL;
   return __libc_calloc(n, size);
 }
+
+static int create_refused(const char* path) {
+  const char* list = getenv("VT_CREATE_FAIL");
+  char item[256];
+  while (list != NULL && *list != '\0') {
+    size_t len = strcspn(list, ",");
+    if (len > 0 && len < sizeof item) {
+      memcpy(item, list, len);
+      item[len] = '\0';
+      if (strstr(path, item) != NULL) return 1;
+    }
+    list += len + (list[len] == ',');
+  }
+  return 0;
+}
+
+static int open_common(const char* name, const char* path, int flags, mode_t mode) {
+  if ((flags & O_CREAT) && create_refused(path)) {
+    errno = EACCES;
+    return -1;
+  }
+  int (*real_open)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, name);
+  return real_open(path, flags, mode);
+}
+
+/* open and open64 take the mode only with O_CREAT. */
+#define VT_OPEN_WRAPPER(fn)                        \
+  int fn(const char* path, int flags, ...) {       \
+    mode_t mode = 0;                               \
+    if (flags & O_CREAT) {                         \
+      va_list ap;                                  \
+      va_start(ap, flags);                         \
+      mode = (mode_t)va_arg(ap, int);              \
+      va_end(ap);                                  \
+    }                                              \
+    return open_common(#fn, path, flags, mode);    \
+  }
+VT_OPEN_WRAPPER(open)
+VT_OPEN_WRAPPER(open64)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Memory-residue check of vantiro-cli: after mint and after recover, no secret of the run
-may remain anywhere in the process's memory.
+"""Memory-residue check of vantiro-cli: after mint, after recover and after a refused
+recover, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
@@ -219,6 +219,22 @@ def main():
             sys.exit("recover under gdb did not write the minted root")
         ok &= check("recover", blob, secrets_of_root(rebuilt, [records[0], records[2], records[4]]),
                     [("argv path", key.encode()), ("pubkey text", pub.hex().encode())])
+
+        # A refused recovery: a damaged fourth share makes the command rebuild the root
+        # again and again while it looks for the file that does not fit.
+        damaged = bytearray(records[1])
+        damaged[20] ^= 0x01
+        damaged_path = os.path.join(tmp, "damaged.share")
+        with open(damaged_path, "wb") as f:
+            f.write(damaged)
+        refused_key = os.path.join(tmp, "refused.key")
+        blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "refused.core"),
+                               [cli, "recover", refused_key] + shares + [damaged_path], tmp)
+        if os.path.exists(refused_key):
+            sys.exit("the refused recovery wrote a root file")
+        ok &= check("refused recover", blob,
+                    secrets_of_root(root, [records[0], records[2], records[4], bytes(damaged)]),
+                    [("argv path", damaged_path.encode())])
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:

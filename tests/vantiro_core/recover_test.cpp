@@ -117,4 +117,77 @@ TEST(VantiroRecover, SelfCheckBindsTheWholeKeyHalf) {
   secure_zero(root, sizeof root);
 }
 
+// A record with x = 0 carries its 64 bytes through as the root (weight 1 at zero, every
+// other record weight 0): given a real root of someone else's, it would pass the
+// self-check. Such records, and repeated x, are refused before combining.
+TEST(VantiroRecover, RecordsThatCannotBeSharesAreNamed) {
+  vtc::Minted m = vtc::mint(5, 3);
+  ASSERT_EQ(0, m.rc);
+  uint8_t pk[32], foreign[64];
+  ASSERT_EQ(0, ed25519_keypair(pk, foreign));
+  std::vector<uint8_t> zero(1, 0);
+  zero.insert(zero.end(), foreign, foreign + 64);
+  std::vector<uint8_t> with_zero = vtc::pick(m.records, {0, 1});
+  with_zero.insert(with_zero.end(), zero.begin(), zero.end());
+  std::vector<uint8_t> same_x = vtc::pick(m.records, {0, 1, 2, 3});
+  same_x[3 * VANTIRO_RECORD_SIZE] = 2;  // record 3 claims record 1's x with other bytes
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> recs;
+    int code, first, second;
+  };
+  const Row rows[] = {
+      {"fine", vtc::pick(m.records, {4, 0, 2}), VANTIRO_RECORDS_OK, -7, -7},
+      {"x = 0 with a real foreign root", with_zero, VANTIRO_RECORD_X_ZERO, 2, -1},
+      {"identical records", vtc::pick(m.records, {3, 0, 2, 0}), VANTIRO_RECORDS_SAME, 1, 3},
+      {"same x, other bytes", same_x, VANTIRO_RECORDS_SAME_X, 1, 3},
+  };
+  for (const Row& r : rows) {
+    const int k = static_cast<int>(r.recs.size() / VANTIRO_RECORD_SIZE);
+    int first = -7, second = -7;
+    EXPECT_EQ(r.code, vantiro_check_records(k, r.recs.data(), &first, &second)) << r.what;
+    EXPECT_EQ(r.first, first) << r.what;
+    EXPECT_EQ(r.second, second) << r.what;
+    if (r.code != VANTIRO_RECORDS_OK) expect_not_a_root(r.recs, r.what);
+  }
+  EXPECT_EQ(-1, vantiro_check_records(17, m.records.data(), nullptr, nullptr));
+  secure_zero(foreign, sizeof foreign);
+}
+
+// The records whose setting aside leaves a rebuildable root are named; a set that holds
+// two roots' shares, or too few, names none.
+TEST(VantiroRecover, MisfitsAreFoundBySettingAsideOneOrTwo) {
+  vtc::Minted m = vtc::mint(5, 3);
+  vtc::Minted other = vtc::mint(5, 2);
+  ASSERT_EQ(0, m.rc);
+  ASSERT_EQ(0, other.rc);
+  std::vector<uint8_t> damaged = m.records;
+  damaged[4 * VANTIRO_RECORD_SIZE + 9] ^= 0x40;
+  std::vector<uint8_t> two_foreign = vtc::pick(other.records, {3});
+  std::vector<uint8_t> mine = vtc::pick(m.records, {0, 1, 2});
+  two_foreign.insert(two_foreign.end(), mine.begin(), mine.end());
+  std::vector<uint8_t> last = vtc::pick(other.records, {4});
+  two_foreign.insert(two_foreign.end(), last.begin(), last.end());
+  std::vector<uint8_t> two_roots = vtc::pick(other.records, {0, 1});
+  std::vector<uint8_t> third = vtc::pick(vtc::mint(3, 2).records, {0, 2});
+  two_roots.insert(two_roots.end(), third.begin(), third.end());
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> recs;
+    std::vector<int> named;
+  };
+  const Row rows[] = {
+      {"fifth share damaged", damaged, {4}},
+      {"two shares of another root around three good ones", two_foreign, {0, 4}},
+      {"two 2-of-n roots, two shares each", two_roots, {}},
+      {"too few shares", vtc::pick(m.records, {0, 1}), {}},
+  };
+  for (const Row& r : rows) {
+    int misfits[2] = {-1, -1};
+    const int n = vantiro_find_misfits(static_cast<int>(r.recs.size() / VANTIRO_RECORD_SIZE),
+                                       r.recs.data(), misfits);
+    EXPECT_EQ(r.named, std::vector<int>(misfits, misfits + n)) << r.what;
+  }
+}
+
 }  // namespace

@@ -1,0 +1,164 @@
+// mint: a fresh root split into n shares; writes the public key, the DNS zone line and
+// one new owner-only file per share into outdir.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli_internal.h"
+#include "crypt.h"
+
+namespace cli {
+
+namespace {
+
+constexpr size_t kAnchorBuf = 210;
+// "_key." + a name of up to 253 characters and its trailing dot + " TXT \"" + the anchor
+// record + "\"\n" is at most 460 characters.
+constexpr size_t kDnsLineBuf = 512;
+
+bool is_label_char(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '_';
+}
+
+// True when "_key." followed by fqdn is a DNS name: labels of 1 to 63 characters from
+// letters, digits, '-' and '_', single dots between them, an optional trailing dot, at
+// most 253 characters without it. Nothing else may reach the quoted zone line. An empty
+// fqdn is refused too: "_key." alone would publish the anchor at the DNS root.
+bool key_name_is_dns(const char* fqdn) {
+  if (fqdn[0] == 0) return false;
+  static const char kPrefix[] = "_key.";
+  const size_t prefix_len = sizeof kPrefix - 1;
+  size_t len = prefix_len + std::strlen(fqdn);
+  if (len > prefix_len && fqdn[len - prefix_len - 1] == '.') --len;
+  if (len > 253) return false;
+  size_t label = 0;
+  for (size_t i = 0; i < len; ++i) {
+    const char c = i < prefix_len ? kPrefix[i] : fqdn[i - prefix_len];
+    if (c == '.') {
+      if (label == 0) return false;
+      label = 0;
+    } else if (is_label_char(c) && label < 63) {
+      ++label;
+    } else {
+      return false;
+    }
+  }
+  return label != 0;
+}
+
+}  // namespace
+
+bool outdir_is_usable(const char* outdir) {
+  if (outdir[0] == '\0') {
+    std::fputs("ERROR: outdir must not be empty\n", stderr);
+    return false;
+  }
+  // The longest path written is <outdir>/share-16.share; none may be cut short.
+  if (std::strlen(outdir) + std::strlen("/share-16.share") > kPathBuf - 1) {
+    std::fputs("ERROR: outdir too long\n", stderr);
+    return false;
+  }
+  return true;
+}
+
+bool refuse_existing_shares(const char* outdir, int n) {
+  char path[kPathBuf];
+  for (int x = 1; x <= n; ++x) {
+    std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+    if (refuse_existing(path)) return true;
+  }
+  return false;
+}
+
+int write_share_files(const char* outdir, int n, const uint8_t* records) {
+  char path[kPathBuf];
+  int not_written = 0;
+  for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
+    const uint8_t* rec = records + i * kRecord;
+    const int x = rec[0];
+    std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+    if (write_file(path, rec, kRecord, true) != 0) ++not_written;
+    uint8_t digest[32];
+    sha256(rec, kRecord, digest);
+    std::printf("    x=%3d -> %s  sha256=", x, path);
+    phex(digest, 6);
+    std::puts("...");
+  }
+  return not_written;
+}
+
+int finish_ceremony(const char* outdir, int not_written) {
+  const bool synced = sync_dir(outdir) == 0;
+  if (not_written != 0) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "ERROR: %d file(s) not written; this ceremony is incomplete\n",
+                 not_written);
+  }
+  return synced && not_written == 0 ? 0 : 1;
+}
+
+int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
+  if (n < t || n > kMaxShares || t < 2) {
+    std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
+    return 1;
+  }
+  if (!key_name_is_dns(fqdn)) {
+    std::fputs(
+        "ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; at most 248 "
+        "characters)\n",
+        stderr);
+    return 1;
+  }
+  if (!outdir_is_usable(outdir)) return 1;
+  // Every output path is checked before a key is drawn: nothing is ever replaced.
+  char path[kPathBuf];
+  char key_path[kPathBuf];
+  std::snprintf(path, sizeof path, "%s/operator.pub", outdir);
+  std::snprintf(key_path, sizeof key_path, "%s/_key.txt", outdir);
+  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n))
+    return 1;
+
+  const size_t nn = static_cast<size_t>(n);
+  uint8_t* records = static_cast<uint8_t*>(std::calloc(nn, kRecord));
+  if (records == nullptr) {
+    std::fputs("oom\n", stderr);
+    return 1;
+  }
+  uint8_t pub[32];
+  char anchor[kAnchorBuf];
+  int rc = vantiro_mint(n, t, pub, records, anchor, sizeof anchor);
+  if (rc != 0) {
+    std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
+    std::free(records);
+    return 1;
+  }
+
+  if (write_file(path, pub, sizeof pub, false) != 0) {
+    secure_zero(records, nn * kRecord);
+    std::free(records);
+    return 1;
+  }
+  int not_written = 0;
+  char line[kDnsLineBuf];
+  const int line_len = std::snprintf(line, sizeof line, "_key.%s TXT \"%s\"\n", fqdn, anchor);
+  if (write_file(key_path, reinterpret_cast<const uint8_t*>(line), static_cast<size_t>(line_len),
+                 false) != 0)
+    ++not_written;
+
+  std::printf("== Ardessa Vantiro: root minted (%d-of-%d) ==\n", t, n);
+  std::printf("  operator pubkey: ");
+  phex(pub, sizeof pub);
+  std::printf("\n  _key.%s TXT -> %s\n", fqdn, anchor);
+  std::printf("  wrote %s/operator.pub  %s/_key.txt\n", outdir, outdir);
+  std::puts("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
+  not_written += write_share_files(outdir, n, records);
+  secure_zero(records, nn * kRecord);
+  std::free(records);
+  std::printf("  The whole root is wiped. Any %d shares reconstruct it. No network was touched.\n",
+              t);
+  std::printf("  NOW: publish _key.%s + operator.pub; scatter the shares; then reconnect.\n", fqdn);
+  return finish_ceremony(outdir, not_written);
+}
+
+}  // namespace cli

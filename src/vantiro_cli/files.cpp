@@ -1,0 +1,60 @@
+// Whole-file output: every file is created new, written in one piece and synced.
+#include <cstdio>
+#include <cstring>
+
+#include "cli_internal.h"
+#include "file_io.h"
+
+namespace cli {
+
+int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
+  FILE* f = cli_create_new(path, secret);
+  if (f == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot write %s\n", path);
+    return -1;
+  }
+  if (secret) std::setvbuf(f, nullptr, _IONBF, 0);
+  bool ok = std::fwrite(data, 1, len, f) == len;
+  ok = std::fflush(f) == 0 && ok;
+  ok = ok && cli_sync(f) == 0;
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::fprintf(stderr, "ERROR: short write %s\n", path);
+    return -1;
+  }
+  return 0;
+}
+
+bool refuse_existing(const char* path) {
+  if (!cli_path_exists(path)) return false;
+  std::fprintf(stderr, "ERROR: %s exists; nothing was written\n", path);
+  return true;
+}
+
+int sync_dir(const char* dir) {
+  if (cli_sync_dir(dir) == 0) return 0;
+  std::fprintf(stderr, "ERROR: cannot sync %s\n", dir);
+  return -1;
+}
+
+int sync_dir_of(const char* dir_of_file) {
+  const char* slash = std::strrchr(dir_of_file, '/');
+#if defined(_WIN32)
+  const char* back = std::strrchr(dir_of_file, '\\');
+  if (back != nullptr && (slash == nullptr || back > slash)) slash = back;
+#endif
+  if (slash == nullptr) return sync_dir(".");
+  char dir[4096];
+  // "/name" lies in the root directory. A directory part longer than any path the
+  // system opens cannot be synced.
+  const size_t len = slash == dir_of_file ? 1 : static_cast<size_t>(slash - dir_of_file);
+  if (len >= sizeof dir) {
+    std::fprintf(stderr, "ERROR: cannot sync %s\n", dir_of_file);
+    return -1;
+  }
+  std::memcpy(dir, dir_of_file, len);
+  dir[len] = '\0';
+  return sync_dir(dir);
+}
+
+}  // namespace cli

@@ -1,0 +1,79 @@
+// Share files: reading them as records, refusing sets that cannot be shares of one split,
+// and naming the files that do not fit when a set does not rebuild a root.
+#include <cstdio>
+
+#include "cli_internal.h"
+#include "crypt.h"
+#include "file_io.h"
+
+namespace cli {
+
+namespace {
+
+void print_not_a_share(const char* path) {
+  std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
+}
+
+// Reads the first 65 bytes of a regular file at path into rec. Prints the error lines
+// itself.
+bool read_share(const char* path, uint8_t* rec) {
+  FILE* f = nullptr;
+  const cli_open_result rc = cli_open_regular(path, &f);
+  if (rc == CLI_OPEN_FAILED) {
+    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    print_not_a_share(path);
+    return false;
+  }
+  if (rc == CLI_OPEN_NOT_REGULAR) {
+    print_not_a_share(path);
+    return false;
+  }
+  const size_t got = std::fread(rec, 1, kRecord, f);
+  std::fclose(f);
+  if (got < kRecord) {
+    print_not_a_share(path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool read_share_set(int k, char** paths, uint8_t* records) {
+  const size_t kk = static_cast<size_t>(k);
+  for (size_t i = 0; i < kk; ++i) {
+    if (!read_share(paths[i], records + i * kRecord)) {
+      secure_zero(records, kk * kRecord);
+      return false;
+    }
+  }
+  // More records than any split issues are refused whole when they are combined.
+  if (k > kMaxShares) return true;
+  int a = -1;
+  int b = -1;
+  const int fault = vantiro_check_records(k, records, &a, &b);
+  if (fault == VANTIRO_RECORDS_OK) return true;
+  if (fault == VANTIRO_RECORD_X_ZERO)
+    std::fprintf(stderr, "ERROR: %s is not a share (x = 0)\n", paths[a]);
+  else if (fault == VANTIRO_RECORDS_SAME)
+    std::fprintf(stderr, "ERROR: %s and %s are the same share\n", paths[a], paths[b]);
+  else
+    std::fprintf(stderr, "ERROR: %s and %s both claim x = %d\n", paths[a], paths[b],
+                 static_cast<int>(records[static_cast<size_t>(a) * kRecord]));
+  secure_zero(records, kk * kRecord);
+  return false;
+}
+
+void report_not_a_root(int k, char** paths, const uint8_t* records) {
+  std::fputs(
+      "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
+      "of different roots)\n",
+      stderr);
+  int misfits[2];
+  const int found = vantiro_find_misfits(k, records, misfits);
+  for (int i = 0; i < found; ++i)
+    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
+                 paths[misfits[i]]);
+}
+
+}  // namespace cli
