@@ -144,6 +144,56 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
 // 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
 int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);
 
+// Streamed signing of a message too large to hold in memory, read twice by the caller:
+//   init; update over the message; next_pass; update over the message again; final.
+// Pass 1 derives the nonce, pass 2 the challenge. Pass 2 also hashes the nonce input
+// again, and final releases a signature only when both passes saw the same bytes: a
+// message that changed in between would otherwise give two challenges for one nonce,
+// and two such signatures reveal the secret key. The signature released is exactly
+// ed25519_sign(sk, M) of the message M of both passes; chunking does not matter.
+// The fields are private to these functions and hold secrets until final or abort.
+struct ed25519_sign_stream {
+  uint8_t az[64];                // clamped secret scalar a || prefix
+  uint8_t pk[32];                // second half of sk as stored, hashed into the challenge
+  uint8_t nonce[64];             // SHA-512(prefix || M) of pass 1
+  uint8_t r[32];                 // nonce mod L
+  uint8_t R[32];                 // encoding of r B
+  sha512_ctx nonce_ctx;          // prefix || M, once in each pass
+  sha512_ctx challenge_ctx;      // R || pk || M, in pass 2
+  uint32_t phase;                // pass 1, pass 2, or 0: finished or misused
+};
+
+// Starts pass 1. sk (seed || public key) is read in full here, so it may be wiped after.
+void ed25519_sign_stream_init(ed25519_sign_stream* st, const uint8_t sk[64]);
+// Absorbs len message bytes into the current pass; data may be null when len is 0.
+// Called after final or abort it does nothing.
+void ed25519_sign_stream_update(ed25519_sign_stream* st, const uint8_t* data, size_t len);
+// Ends pass 1 and starts pass 2. Called in any other phase it wipes st, so final fails.
+void ed25519_sign_stream_next_pass(ed25519_sign_stream* st);
+// Ends pass 2: 0 with the signature in sig when pass 2 saw the bytes of pass 1; -1 with
+// sig left as it was when they differ or the calls came out of order. Wipes st on every
+// path. The comparison and the choice of output take the same time either way.
+int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64]);
+// Wipes st, for a caller that stops half-way; a later final returns -1.
+void ed25519_sign_stream_abort(ed25519_sign_stream* st);
+
+// Streamed verification: the acceptance of ed25519_verify over a message fed in chunks.
+// No secrets; pk and sig are copied at init, so they may change afterwards.
+struct ed25519_verify_stream {
+  uint8_t pk[32];
+  uint8_t sig[64];
+  sha512_ctx ctx;  // R || pk || M
+  uint32_t phase;  // started, or 0 once final has run
+};
+
+void ed25519_verify_stream_init(ed25519_verify_stream* st, const uint8_t pk[32],
+                                const uint8_t sig[64]);
+// Absorbs len message bytes; data may be null when len is 0.
+void ed25519_verify_stream_update(ed25519_verify_stream* st, const uint8_t* data, size_t len);
+// 0 when sig is a valid signature of the message under pk, -1 otherwise; also -1 when
+// called a second time without a new init.
+int ed25519_verify_stream_final(ed25519_verify_stream* st);
+
 // ---- X25519 (RFC 7748) -----------------------------------------------------------
 
 // out = u-coordinate of clamp(scalar) * point.

@@ -5,6 +5,7 @@
 
 #include "crypt.h"
 #include "curve25519_internal.h"
+#include "ed25519_internal.h"
 
 namespace {
 
@@ -12,29 +13,37 @@ void base_point(ge* b) { (void)ge_frombytes(b, B_COMPRESSED); }  // the constant
 
 }  // namespace
 
-void ed25519_seed_keypair(uint8_t pk[32], uint8_t sk[64], const uint8_t seed[32]) {
-  uint8_t digest[64];
-  uint8_t a[32];
-  uint8_t pub[32];
+namespace crypt_ed {
+
+void expand(uint8_t az[64], const uint8_t seed[32]) {
   sha512_ctx ctx;
   sha512_init(&ctx);
   sha512_update(&ctx, seed, 32);
-  sha512_final(&ctx, digest);
-  std::memcpy(a, digest, 32);
-  sc_clamp(a);
+  sha512_final(&ctx, az);
+  secure_zero(&ctx, sizeof ctx);
+  sc_clamp(az);
+}
 
+void base_mul(uint8_t out[32], const uint8_t k[32]) {
   ge b, pt;
   base_point(&b);
-  ge_scalarmult(&pt, a, &b);
-  ge_tobytes(pub, &pt);
+  ge_scalarmult(&pt, k, &b);
+  ge_tobytes(out, &pt);
+}
+
+}  // namespace crypt_ed
+
+void ed25519_seed_keypair(uint8_t pk[32], uint8_t sk[64], const uint8_t seed[32]) {
+  uint8_t az[64];
+  uint8_t pub[32];
+  crypt_ed::expand(az, seed);
+  crypt_ed::base_mul(pub, az);
 
   std::memmove(sk, seed, 32);
   std::memcpy(sk + 32, pub, 32);
   std::memcpy(pk, pub, 32);
 
-  secure_zero(digest, sizeof digest);
-  secure_zero(a, sizeof a);
-  secure_zero(&ctx, sizeof ctx);
+  secure_zero(az, sizeof az);
 }
 
 int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]) {
@@ -57,12 +66,7 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
   uint8_t k[32];
   uint8_t rs[64];  // R || S, copied to sig once every input has been read
   sha512_ctx ctx;
-
-  sha512_init(&ctx);
-  sha512_update(&ctx, sk, 32);
-  sha512_final(&ctx, digest);
-  secure_zero(&ctx, sizeof ctx);
-  sc_clamp(digest);
+  crypt_ed::expand(digest, sk);
 
   // Nonce r = SHA-512(prefix || msg) mod L.
   sha512_init(&ctx);
@@ -73,10 +77,7 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
   sc_reduce(r, wide);
   secure_zero(wide, sizeof wide);
 
-  ge b, pt;
-  base_point(&b);
-  ge_scalarmult(&pt, r, &b);
-  ge_tobytes(rs, &pt);
+  crypt_ed::base_mul(rs, r);
 
   // Challenge k = SHA-512(R || pk as stored || msg) mod L.
   sha512_init(&ctx);
@@ -93,22 +94,14 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
   secure_zero(r, sizeof r);
 }
 
-int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]) {
+int crypt_ed::verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t h[64]) {
   if (!sc_is_canonical(sig + 32)) return -1;  // S >= L
   ge a;
   if (ge_frombytes(&a, pk) != 0) return -1;
   fe_neg(a.X, a.X);
   fe_neg(a.T, a.T);
-
-  uint8_t wide[64];
   uint8_t k[32];
-  sha512_ctx ctx;
-  sha512_init(&ctx);
-  sha512_update(&ctx, sig, 32);
-  sha512_update(&ctx, pk, 32);
-  sha512_update(&ctx, msg, len);
-  sha512_final(&ctx, wide);
-  sc_reduce(k, wide);
+  sc_reduce(k, h);
 
   // R' = S B - k A must encode exactly as the R of the signature.
   ge b, p, q;
@@ -121,4 +114,15 @@ int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const u
   uint8_t diff = 0;
   for (int i = 0; i < 32; ++i) diff |= static_cast<uint8_t>(rcheck[i] ^ sig[i]);
   return diff == 0 ? 0 : -1;
+}
+
+int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]) {
+  uint8_t h[64];
+  sha512_ctx ctx;
+  sha512_init(&ctx);
+  sha512_update(&ctx, sig, 32);
+  sha512_update(&ctx, pk, 32);
+  sha512_update(&ctx, msg, len);
+  sha512_final(&ctx, h);
+  return crypt_ed::verify_hashed(pk, sig, h);
 }

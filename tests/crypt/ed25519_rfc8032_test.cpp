@@ -1,6 +1,9 @@
 // Ed25519 known answers: the test vectors of RFC 8032 section 7.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "crypt.h"
 #include "curve25519_internal.h"
 #include "test_support.h"
@@ -80,6 +83,43 @@ TEST(Ed25519Rfc8032, KeysSignaturesAndVerification) {
     ed25519_sign(sk, msg.empty() ? nullptr : msg.data(), msg.size(), got_sig);
     EXPECT_EQ(vt::to_hex(got_sig, 64), v.sig);
     EXPECT_EQ(ed25519_verify(pk.data(), msg.empty() ? nullptr : msg.data(), msg.size(), sig.data()), 0);
+  }
+}
+
+// Feeds msg to a stream in chunks of step bytes (0: in one piece).
+template <class St>
+void feed(St* st, void (*update)(St*, const uint8_t*, size_t), const vt::bytes& msg, size_t step) {
+  if (step == 0) step = msg.size() + 1;
+  for (size_t at = 0; at < msg.size(); at += step)
+    update(st, msg.data() + at, std::min(step, msg.size() - at));
+}
+
+TEST(Ed25519Rfc8032, StreamedSigningAndVerificationInAnyChunking) {
+  // Pass 2 is cut differently from pass 1: only the bytes count.
+  const size_t steps[][2] = {{0, 0}, {1, 1}, {1, 0}, {3, 128}, {127, 7}, {129, 64}};
+  for (const Vector& v : kVectors) {
+    const vt::bytes seed = vt::from_hex(v.seed), pk = vt::from_hex(v.pk);
+    const vt::bytes msg = vt::from_hex(v.msg);
+    uint8_t got_pk[32], sk[64];
+    ed25519_seed_keypair(got_pk, sk, seed.data());
+    for (const auto& step : steps) {
+      SCOPED_TRACE(std::string(v.name) + " in chunks of " + std::to_string(step[0]) + " then " +
+                   std::to_string(step[1]));
+      ed25519_sign_stream st;
+      ed25519_sign_stream_init(&st, sk);
+      ed25519_sign_stream_update(&st, nullptr, 0);
+      feed(&st, ed25519_sign_stream_update, msg, step[0]);
+      ed25519_sign_stream_next_pass(&st);
+      feed(&st, ed25519_sign_stream_update, msg, step[1]);
+      uint8_t sig[64];
+      ASSERT_EQ(ed25519_sign_stream_final(&st, sig), 0);
+      EXPECT_EQ(vt::to_hex(sig, 64), v.sig);
+
+      ed25519_verify_stream vs;
+      ed25519_verify_stream_init(&vs, pk.data(), sig);
+      feed(&vs, ed25519_verify_stream_update, msg, step[1]);
+      EXPECT_EQ(ed25519_verify_stream_final(&vs), 0);
+    }
   }
 }
 
