@@ -172,8 +172,10 @@ void ed25519_sign_stream_update(ed25519_sign_stream* st, const uint8_t* data, si
 void ed25519_sign_stream_next_pass(ed25519_sign_stream* st);
 // Ends pass 2: 0 with the signature in sig when pass 2 saw the bytes of pass 1; -1 with
 // sig left as it was when they differ or the calls came out of order. Wipes st on every
-// path. The comparison and the choice of output take the same time either way.
-int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64]);
+// path. The comparison and the choice of output take the same time either way. On 0 a
+// non-null challenge receives SHA-512(R || pk || M), the digest a verifier computes, so
+// the caller can check the signature (ed25519_verify_hashed) without a third pass.
+int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64], uint8_t challenge[64]);
 // Wipes st, for a caller that stops half-way; a later final returns -1.
 void ed25519_sign_stream_abort(ed25519_sign_stream* st);
 
@@ -193,6 +195,10 @@ void ed25519_verify_stream_update(ed25519_verify_stream* st, const uint8_t* data
 // 0 when sig is a valid signature of the message under pk, -1 otherwise; also -1 when
 // called a second time without a new init.
 int ed25519_verify_stream_final(ed25519_verify_stream* st);
+
+// The check of ed25519_verify given challenge = SHA-512(R || pk || M) instead of M: 0 when
+// sig is valid under pk, -1 otherwise.
+int ed25519_verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t challenge[64]);
 
 // ---- X25519 (RFC 7748) -----------------------------------------------------------
 

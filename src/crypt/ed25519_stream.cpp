@@ -53,7 +53,7 @@ void ed25519_sign_stream_next_pass(ed25519_sign_stream* st) {
   st->phase = kPass2;
 }
 
-int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64]) {
+int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64], uint8_t challenge[64]) {
   if (st->phase != kPass2) {
     ed25519_sign_stream_abort(st);
     return -1;
@@ -75,6 +75,11 @@ int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64]) {
   const uint32_t same = (static_cast<uint32_t>(diff) - 1u) >> 31;
   const uint8_t mask = static_cast<uint8_t>(0u - same);
   for (int i = 0; i < 64; ++i) sig[i] = static_cast<uint8_t>(sig[i] ^ (mask & (sig[i] ^ out[i])));
+  // The challenge digest is public once the signature is: what any verifier computes.
+  if (challenge != nullptr) {
+    for (int i = 0; i < 64; ++i)
+      challenge[i] = static_cast<uint8_t>(challenge[i] ^ (mask & (challenge[i] ^ wide[i])));
+  }
 
   secure_zero(again, sizeof again);
   secure_zero(wide, sizeof wide);
@@ -106,4 +111,8 @@ int ed25519_verify_stream_final(ed25519_verify_stream* st) {
   uint8_t h[64];
   sha512_final(&st->ctx, h);
   return crypt_ed::verify_hashed(st->pk, st->sig, h);
+}
+
+int ed25519_verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t challenge[64]) {
+  return crypt_ed::verify_hashed(pk, sig, challenge);
 }

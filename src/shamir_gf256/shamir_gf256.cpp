@@ -79,24 +79,33 @@ int shamir_split(const uint8_t* secret, size_t len, int n, int t, uint8_t* xs, u
   return 0;
 }
 
-int shamir_combine(int k, size_t len, const uint8_t* xs, const uint8_t* shares, uint8_t* out) {
-  if (k < 2) return -1;
+int shamir_eval(int k, size_t len, const uint8_t* xs, const uint8_t* shares, uint8_t x,
+                uint8_t* out) {
+  if (k < 2 || k > 255) return -1;
   if (g_init == 0) init_tables();
   const size_t kk = static_cast<size_t>(k);
+  // The Lagrange weights at x depend only on the public x coordinates: computed once,
+  // through the tables. The share bytes then pass through gf256_mul alone.
+  uint8_t weight[255];
+  for (size_t i = 0; i < kk; ++i) {
+    uint8_t num = 1;
+    uint8_t den = 1;
+    for (size_t j = 0; j < kk; ++j) {
+      if (j == i) continue;
+      num = gf256_mul(num, static_cast<uint8_t>(x ^ xs[j]));
+      den = gf256_mul(den, static_cast<uint8_t>(xs[j] ^ xs[i]));
+    }
+    weight[i] = num == 0 ? 0 : gf256_div(num, den);
+  }
   for (size_t p = 0; p < len; ++p) {
     uint8_t acc = 0;
-    for (size_t i = 0; i < kk; ++i) {
-      uint8_t num = 1;
-      uint8_t den = 1;
-      for (size_t j = 0; j < kk; ++j) {
-        if (j == i) continue;
-        num = gf256_mul(num, xs[j]);
-        den = gf256_mul(den, static_cast<uint8_t>(xs[j] ^ xs[i]));
-      }
-      const uint8_t lagrange = num == 0 ? 0 : gf256_div(num, den);
-      acc ^= gf256_mul(shares[i * len + p], lagrange);
-    }
+    for (size_t i = 0; i < kk; ++i) acc ^= gf256_mul(shares[i * len + p], weight[i]);
     out[p] = acc;
   }
   return 0;
+}
+
+int shamir_combine(int k, size_t len, const uint8_t* xs, const uint8_t* shares, uint8_t* out) {
+  // At x = 0 each numerator factor x ^ xs[j] is xs[j]: the secret's interpolation.
+  return shamir_eval(k, len, xs, shares, 0, out);
 }

@@ -18,6 +18,9 @@ constexpr size_t kPathBuf = 512;
 int cmd_selftest();
 int cmd_mint(int n, int t, const char* fqdn, const char* outdir);
 int cmd_recover(const char* outkey, int k, char** share_paths);
+int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
+             char** share_paths);
+int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path);
 
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
@@ -25,6 +28,21 @@ int cmd_recover(const char* outkey, int k, char** share_paths);
 void phex(const uint8_t* bytes, size_t len);
 
 // ---- Files (files.cpp) ----------------------------------------------------------------
+
+// Chunk size of streamed reads of messages.
+constexpr size_t kChunk = 64 * 1024;
+
+// Opens a regular file for reading; a FIFO or device is refused without blocking. Prints
+// "cannot read" or "is not a regular file" and returns null on refusal.
+FILE* open_input(const char* path);
+
+// Reads the whole regular file at path when it holds at most cap bytes. Prints "cannot
+// read" on failure; returns -1 then, and -2 (nothing printed) when the file is larger.
+int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len);
+
+// Reads the next chunk of f (at most cap bytes) into buf; false after printing "cannot
+// read" when the read fails. *got is 0 at the end of the file.
+bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got);
 
 // Writes len bytes as a new file at path, flushed and synced to disk; nothing existing is
 // replaced. Secret files are owner-only and unbuffered, so no copy stays in a stdio
@@ -54,6 +72,15 @@ int write_share_files(const char* outdir, int n, const uint8_t* records);
 // Syncs outdir and reports the files not written; the exit status of the ceremony.
 int finish_ceremony(const char* outdir, int not_written);
 
+// ---- Anchors (anchor_file.cpp) --------------------------------------------------------
+
+// Reads and parses the anchor file at path and checks its self-signature when it carries
+// one; prints why it is refused and returns false then.
+bool read_anchor(const char* path, vantiro_anchor* a);
+
+// Prints "  key: <hex>" and, for a zone line, "  owner: <name>" report lines.
+void print_anchor_lines(const vantiro_anchor* a);
+
 // ---- Share files (shares.cpp) ---------------------------------------------------------
 
 // Reads k share files into k records, checks that they can be shares of one split and
@@ -63,5 +90,14 @@ bool read_share_set(int k, char** paths, uint8_t* records);
 // After a failed rebuild of k records read from paths: prints the refusal, and names the
 // files that do not fit the others when setting them aside rebuilds a root.
 void report_not_a_root(int k, char** paths, const uint8_t* records);
+
+// Rebuilds the root from k share files with every check, printing every refusal itself.
+// True with the root in root; false with root wiped or never written.
+bool rebuild_root(int k, char** paths, uint8_t* root);
+
+// Rebuilds the root from k share files (every check of recover) and checks it against the
+// anchor's key, printing every refusal itself. True with the root in root; false with
+// root wiped.
+bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root);
 
 }  // namespace cli

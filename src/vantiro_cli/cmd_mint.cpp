@@ -16,37 +16,6 @@ constexpr size_t kAnchorBuf = 210;
 // record + "\"\n" is at most 460 characters.
 constexpr size_t kDnsLineBuf = 512;
 
-bool is_label_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '_';
-}
-
-// True when "_key." followed by fqdn is a DNS name: labels of 1 to 63 characters from
-// letters, digits, '-' and '_', single dots between them, an optional trailing dot, at
-// most 253 characters without it. Nothing else may reach the quoted zone line. An empty
-// fqdn is refused too: "_key." alone would publish the anchor at the DNS root.
-bool key_name_is_dns(const char* fqdn) {
-  if (fqdn[0] == 0) return false;
-  static const char kPrefix[] = "_key.";
-  const size_t prefix_len = sizeof kPrefix - 1;
-  size_t len = prefix_len + std::strlen(fqdn);
-  if (len > prefix_len && fqdn[len - prefix_len - 1] == '.') --len;
-  if (len > 253) return false;
-  size_t label = 0;
-  for (size_t i = 0; i < len; ++i) {
-    const char c = i < prefix_len ? kPrefix[i] : fqdn[i - prefix_len];
-    if (c == '.') {
-      if (label == 0) return false;
-      label = 0;
-    } else if (is_label_char(c) && label < 63) {
-      ++label;
-    } else {
-      return false;
-    }
-  }
-  return label != 0;
-}
-
 }  // namespace
 
 bool outdir_is_usable(const char* outdir) {
@@ -103,7 +72,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
     std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
     return 1;
   }
-  if (!key_name_is_dns(fqdn)) {
+  if (vantiro_fqdn_ok(fqdn, std::strlen(fqdn)) == 0) {
     std::fputs(
         "ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; at most 248 "
         "characters)\n",

@@ -25,6 +25,47 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
   return 0;
 }
 
+FILE* open_input(const char* path) {
+  FILE* f = nullptr;
+  const cli_open_result rc = cli_open_regular(path, &f);
+  if (rc == CLI_OPEN_FAILED) std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+  if (rc == CLI_OPEN_NOT_REGULAR) std::fprintf(stderr, "ERROR: %s is not a regular file\n", path);
+  return f;
+}
+
+bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got) {
+  *got = std::fread(buf, 1, cap, f);
+  if (*got < cap && std::ferror(f) != 0) {
+    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    return false;
+  }
+  return true;
+}
+
+int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len) {
+  FILE* f = open_input(path);
+  if (f == nullptr) return -1;
+  size_t total = 0;
+  bool ok = true;
+  for (;;) {
+    size_t got = 0;
+    uint8_t extra;
+    // One byte past cap tells a file of exactly cap bytes from a larger one.
+    ok = total < cap ? read_chunk(f, path, buf + total, cap - total, &got)
+                     : read_chunk(f, path, &extra, 1, &got);
+    if (!ok || got == 0) break;
+    if (total == cap) {
+      std::fclose(f);
+      return -2;
+    }
+    total += got;
+  }
+  std::fclose(f);
+  if (!ok) return -1;
+  *len = total;
+  return 0;
+}
+
 bool refuse_existing(const char* path) {
   if (!cli_path_exists(path)) return false;
   std::fprintf(stderr, "ERROR: %s exists; nothing was written\n", path);

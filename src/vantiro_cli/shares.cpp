@@ -1,6 +1,8 @@
 // Share files: reading them as records, refusing sets that cannot be shares of one split,
 // and naming the files that do not fit when a set does not rebuild a root.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "cli_internal.h"
 #include "crypt.h"
@@ -74,6 +76,35 @@ void report_not_a_root(int k, char** paths, const uint8_t* records) {
   for (int i = 0; i < found; ++i)
     std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
                  paths[misfits[i]]);
+}
+
+bool rebuild_root(int k, char** paths, uint8_t* root) {
+  const size_t kk = static_cast<size_t>(k);
+  uint8_t* records = static_cast<uint8_t*>(std::calloc(kk, kRecord));
+  if (records == nullptr) {
+    std::fputs("oom\n", stderr);
+    return false;
+  }
+  if (!read_share_set(k, paths, records)) {  // wipes the records on refusal
+    std::free(records);
+    return false;
+  }
+  const int rc = vantiro_recover(k, records, root);
+  if (rc == -3) report_not_a_root(k, paths, records);
+  secure_zero(records, kk * kRecord);
+  std::free(records);
+  if (rc != 0 && rc != -3) std::fputs("ERROR: recover failed\n", stderr);
+  return rc == 0;
+}
+
+bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root) {
+  if (!rebuild_root(k, paths, root)) return false;
+  if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
+  char hex[65];
+  vantiro_hex(root + 32, 32, hex, sizeof hex);
+  secure_zero(root, kRoot);
+  std::fprintf(stderr, "ERROR: the shares rebuild key %s, not the anchor's key\n", hex);
+  return false;
 }
 
 }  // namespace cli

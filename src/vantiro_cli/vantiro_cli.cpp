@@ -17,7 +17,9 @@ const char kUsage[] =
     "Ardessa Vantiro CLI\n"
     "  vantiro-cli selftest\n"
     "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
-    "  vantiro-cli recover <outkey> <share1> <share2> ...\n";
+    "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
+    "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
+    "  vantiro-cli verify <anchor> [<message> <signature>]\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -62,8 +64,25 @@ int parse_count(const char* s) {
   return static_cast<int>(v);
 }
 
+// The commands added after the first three, each with its own argument counts; -1 when
+// argv[1] is none of them.
+int dispatch_added(int argc, char** argv) {
+  if (std::strcmp(argv[1], "verify") == 0) {
+    if (argc == 3) return cli::cmd_verify(argv[2], nullptr, nullptr);
+    if (argc == 5) return cli::cmd_verify(argv[2], argv[3], argv[4]);
+    return usage();
+  }
+  if (std::strcmp(argv[1], "sign") == 0) {
+    if (argc < 7) return usage();
+    return cli::cmd_sign(argv[2], argv[3], argv[4], argc - 5, argv + 5);
+  }
+  return -1;
+}
+
 int dispatch(int argc, char** argv) {
   if (argc < 2) return usage();
+  const int added = dispatch_added(argc, argv);
+  if (added >= 0) return added;
   if (std::strcmp(argv[1], "selftest") == 0) return cli::cmd_selftest();
   if (argc == 6) {
     if (std::strcmp(argv[1], "mint") == 0)

@@ -10,3 +10,11 @@ inline bool core_equal_ct(const uint8_t* a, const uint8_t* b, size_t n) {
   for (size_t i = 0; i < n; ++i) diff = static_cast<uint8_t>(diff | (a[i] ^ b[i]));
   return diff == 0;
 }
+
+// True when root[32..63] is the public key that key generation derives from the seed
+// root[0..31]: a root whose halves disagree is no root, and signing with it leaks the key.
+bool core_root_is_consistent(const uint8_t* root);
+
+// Interpolates k (2..16) share records at x into the 64 bytes of out (at x = 0 the root);
+// its copy of the share bytes is wiped. 0, or -1 as shamir_eval.
+int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out);

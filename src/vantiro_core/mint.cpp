@@ -1,9 +1,9 @@
-// Minting a root: key pair, operator signature, anchor record, verified split.
+// Minting a root: key pair, operator signature, anchor record, verified split; and the
+// one-shot signature and hex helpers of the ceremony.
 #include <cstring>
 
 #include "core_internal.h"
 #include "crypt.h"
-#include "shamir_gf256.h"
 #include "vantiro_core.h"
 
 namespace {
@@ -11,17 +11,6 @@ namespace {
 constexpr int kMaxShares = 16;
 constexpr size_t kPubSize = 32;
 constexpr size_t kSigSize = 64;
-constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
-
-// Set by gen_rand on any failed draw: shamir_split ignores its callback's result, so a
-// failing source would otherwise yield shares equal to the secret.
-int g_rng_fail = 0;
-
-int gen_rand(uint8_t* buf, size_t len) {
-  int rc = crypt_fill_random(buf, len);
-  if (rc != 0) g_rng_fail = 1;
-  return rc;
-}
 
 }  // namespace
 
@@ -75,43 +64,7 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   std::memcpy(anchor + 5 + 2 * kPubSize, sig_hex, 2 * kSigSize + 1);
   secure_zero(sig, sizeof sig);
 
-  uint8_t xs[kMaxShares];
-  uint8_t shares[kMaxShares * kRowSize];
-  g_rng_fail = 0;
-  if (shamir_split(root, kRowSize, n, t, xs, shares, gen_rand) != 0) {
-    secure_zero(root, sizeof root);
-    return -3;
-  }
-  if (g_rng_fail != 0) {
-    secure_zero(root, sizeof root);
-    secure_zero(shares, sizeof shares);
-    return -2;
-  }
-
-  const size_t nn = static_cast<size_t>(n);
-  const size_t tt = static_cast<size_t>(t);
-  for (size_t i = 0; i < nn; ++i) {
-    records[i * VANTIRO_RECORD_SIZE] = xs[i];
-    std::memcpy(records + i * VANTIRO_RECORD_SIZE + 1, shares + i * kRowSize, kRowSize);
-  }
-
-  // Prove the split: the first t shares must rebuild the root.
-  uint8_t check_xs[kMaxShares];
-  uint8_t check[kMaxShares * kRowSize];
-  uint8_t rebuilt[VANTIRO_ROOT_SIZE];
-  for (size_t i = 0; i < tt; ++i) {
-    check_xs[i] = xs[i];
-    std::memcpy(check + i * kRowSize, shares + i * kRowSize, kRowSize);
-  }
-  const int crc = shamir_combine(t, kRowSize, check_xs, check, rebuilt);
-  const bool same = crc == 0 && core_equal_ct(rebuilt, root, sizeof root);
+  const int rc = vantiro_split(n, t, root, records);
   secure_zero(root, sizeof root);
-  secure_zero(shares, sizeof shares);
-  secure_zero(check, sizeof check);
-  secure_zero(rebuilt, sizeof rebuilt);
-  if (!same) {
-    secure_zero(records, nn * VANTIRO_RECORD_SIZE);
-    return -4;
-  }
-  return 0;
+  return rc;
 }

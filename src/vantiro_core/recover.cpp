@@ -13,16 +13,6 @@ constexpr int kMaxShares = 16;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
-// Returns true when root[32..63] is the public key that key generation derives from the
-// seed root[0..31]; compared over all 32 bytes.
-bool root_matches_seed(const uint8_t root[VANTIRO_ROOT_SIZE]) {
-  uint8_t pk[32];
-  uint8_t sk[64];
-  ed25519_seed_keypair(pk, sk, root);
-  secure_zero(sk, sizeof sk);
-  return core_equal_ct(pk, root + 32, sizeof pk);
-}
-
 // Rebuilds from the k records whose bit is clear in skip and reports whether the result
 // is a root; root is wiped when it is not.
 bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
@@ -41,6 +31,27 @@ bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root
 }
 
 }  // namespace
+
+int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out) {
+  uint8_t xs[kMaxShares];
+  uint8_t ys[kMaxShares * kRowSize];
+  const size_t kk = static_cast<size_t>(k);
+  for (size_t i = 0; i < kk; ++i) {
+    xs[i] = records[i * kRecord];
+    std::memcpy(ys + i * kRowSize, records + i * kRecord + 1, kRowSize);
+  }
+  const int rc = shamir_eval(k, kRowSize, xs, ys, x, out);
+  secure_zero(ys, sizeof ys);
+  return rc;
+}
+
+bool core_root_is_consistent(const uint8_t* root) {
+  uint8_t pk[32];
+  uint8_t sk[64];
+  ed25519_seed_keypair(pk, sk, root);
+  secure_zero(sk, sizeof sk);
+  return core_equal_ct(pk, root + 32, sizeof pk);
+}
 
 int vantiro_check_records(int k, const uint8_t* records, int* first, int* second) {
   if (k < 1 || k > kMaxShares || records == nullptr) return -1;
@@ -72,19 +83,10 @@ int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
     secure_zero(root, VANTIRO_ROOT_SIZE);
     return -3;
   }
-  uint8_t xs[kMaxShares];
-  uint8_t ys[kMaxShares * kRowSize];
-  const size_t kk = static_cast<size_t>(k);
-  for (size_t i = 0; i < kk; ++i) {
-    xs[i] = records[i * kRecord];
-    std::memcpy(ys + i * kRowSize, records + i * kRecord + 1, kRowSize);
-  }
-  const int rc = shamir_combine(k, kRowSize, xs, ys, root);
-  secure_zero(ys, sizeof ys);
-  if (rc != 0) return -3;
+  if (core_interpolate(k, records, 0, root) != 0) return -3;
   // Too few shares, shares of different roots or a damaged share all give a value that
   // is not a root; refuse it rather than hand it out as one.
-  if (!root_matches_seed(root)) {
+  if (!core_root_is_consistent(root)) {
     secure_zero(root, VANTIRO_ROOT_SIZE);
     return -3;
   }

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "crypt.h"
+
 // A share record: x byte followed by 64 share bytes.
 constexpr size_t VANTIRO_RECORD_SIZE = 65;
 // The root secret: Ed25519 seed followed by the public key.
@@ -19,6 +21,21 @@ constexpr size_t VANTIRO_ANCHOR_SIZE = 198;
 // Mints a fresh root, signs the operator message, writes the anchor record, splits the
 // root into n records (any t rebuild it), proves the split and wipes the root.
 int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size);
+
+// Splits the 64-byte root into n records (2 <= t <= n <= 16; any t rebuild it, x = 1..n)
+// with fresh random coefficients, and proves the split by rebuilding the root from the
+// first t. 0; -1 refused argument; -2 random-source failure; -4 the proof failed. On
+// failure nothing is left in records. Every copy of the root and the shares is wiped;
+// root itself is the caller's.
+int vantiro_split(int n, int t, const uint8_t* root, uint8_t* records);
+
+// The share record at x (1..255) of the split behind k (2..16) records: for the x of a lost
+// share that share byte for byte, for a new x a share of the same split. The records must
+// rebuild a root (-3 otherwise, as vantiro_recover); the new record, put in place of the
+// first, must rebuild the same root (-4 otherwise). -1 for a refused argument, an x among
+// the records' included. out (65 bytes) is written only on 0; every copy of the root and
+// the shares is wiped.
+int vantiro_reissue(int k, const uint8_t* records, int x, uint8_t* out);
 
 // Rebuilds the 64-byte root from k (2..16) records and checks that its seed half yields
 // its public-key half; -3 (root wiped) when it does not, and also when the records fail
@@ -52,3 +69,54 @@ int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig
 // Lower-case hex of len bytes and a NUL into out; -5 (nothing written) when cap is
 // below 2 * len + 1.
 int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap);
+
+// Parses len hex digits (lower case, len even) into len / 2 bytes; -1 (nothing written
+// beyond what was parsed) on any other character or an odd len.
+int vantiro_unhex(const char* hex, size_t len, uint8_t* out);
+
+// 1 when "_key." followed by the len characters of fqdn is a DNS name: labels of 1 to 63
+// letters, digits, '-' and '_', single dots between them, one optional trailing dot, at
+// most 253 characters without it; else 0. An empty fqdn is refused: "_key." alone would
+// put the anchor at the DNS root.
+int vantiro_fqdn_ok(const char* fqdn, size_t len);
+
+// A published anchor: the root's public key, and the self-signature over the operator
+// message (the key followed by "operator") when the form carries one.
+struct vantiro_anchor {
+  uint8_t key[32];
+  uint8_t sig[64];
+  int has_sig;     // 0 for a raw public key
+  char owner[256]; // the zone line's owner name ("_key.<fqdn>"), else empty
+};
+
+// Parses the bytes of an anchor file in any form its holders keep: the zone line
+// '<owner> [ttl] [IN] TXT "k=<hex> s=<hex>"' (owner "_key.<fqdn>"), the record alone,
+// quoted as DNS query tools print it or bare, each with one optional line end; or the 32
+// raw bytes of the public key. 0, or -1 (out untouched) for anything else.
+int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out);
+
+// 0 when the anchor carries a self-signature that verifies under its key; -1 when it does
+// not or carries none.
+int vantiro_anchor_verify(const vantiro_anchor* a);
+
+// Signing a message too large to hold, read twice by the caller: begin; update over the
+// message; next_pass; update over the message again; end. The signature is exactly
+// vantiro_sign's of the message; the signer holds the expanded secret key until end or
+// abort, never the root itself.
+struct vantiro_signer {
+  ed25519_sign_stream stream;
+  uint8_t key[32];  // the root's public key
+};
+
+// Starts with a 64-byte root, which may be wiped right after. -1 for a null argument; -3
+// when the root's public half is not the key of its seed (nothing started).
+int vantiro_sign_begin(vantiro_signer* s, const uint8_t root[VANTIRO_ROOT_SIZE]);
+void vantiro_sign_update(vantiro_signer* s, const uint8_t* data, size_t len);
+void vantiro_sign_next_pass(vantiro_signer* s);
+// Ends and wipes the signer. 0 with the signature in sig; -3 when the two passes saw
+// different bytes (one nonce would sign two challenges); -4 when the signature does not
+// verify under key, the key it is to be released for; -1 for a null argument. sig is
+// written only on 0.
+int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64]);
+// Wipes the signer of a caller that stops half-way.
+void vantiro_sign_abort(vantiro_signer* s);

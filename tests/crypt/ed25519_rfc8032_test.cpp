@@ -111,9 +111,14 @@ TEST(Ed25519Rfc8032, StreamedSigningAndVerificationInAnyChunking) {
       feed(&st, ed25519_sign_stream_update, msg, step[0]);
       ed25519_sign_stream_next_pass(&st);
       feed(&st, ed25519_sign_stream_update, msg, step[1]);
-      uint8_t sig[64];
-      ASSERT_EQ(ed25519_sign_stream_final(&st, sig), 0);
+      uint8_t sig[64], challenge[64];
+      ASSERT_EQ(ed25519_sign_stream_final(&st, sig, challenge), 0);
       EXPECT_EQ(vt::to_hex(sig, 64), v.sig);
+      // The challenge digest given back checks the signature without the message.
+      EXPECT_EQ(0, ed25519_verify_hashed(pk.data(), sig, challenge));
+      sig[40] ^= 1;
+      EXPECT_EQ(-1, ed25519_verify_hashed(pk.data(), sig, challenge));
+      sig[40] ^= 1;
 
       ed25519_verify_stream vs;
       ed25519_verify_stream_init(&vs, pk.data(), sig);

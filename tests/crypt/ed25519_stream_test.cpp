@@ -57,7 +57,7 @@ TEST(Ed25519Stream, RefusesWhenPassTwoSeesOtherBytes) {
     ed25519_sign_stream_next_pass(&st);
     ed25519_sign_stream_update(&st, row.pass2.data(), row.pass2.size());
     bytes sig = kUntouched;
-    const int rc = ed25519_sign_stream_final(&st, sig.data());
+    const int rc = ed25519_sign_stream_final(&st, sig.data(), nullptr);
     EXPECT_TRUE(all_zero(&st, sizeof st));
     if (row.pass1 == row.pass2) {
       ASSERT_EQ(rc, 0);
@@ -100,7 +100,7 @@ TEST(Ed25519Stream, CallsOutOfOrderGiveNoSignature) {
       if (*c == 'a') ed25519_sign_stream_abort(&st);
       if (*c == 'f') {
         bytes sig = kUntouched;
-        const int rc = ed25519_sign_stream_final(&st, sig.data());
+        const int rc = ed25519_sign_stream_final(&st, sig.data(), nullptr);
         results += rc == 0 ? '0' : '-';
         EXPECT_EQ(sig, rc == 0 ? bytes(expect, expect + 64) : kUntouched);
       }

@@ -1,4 +1,4 @@
-// Constant-time check of the split and the combine under valgrind memcheck: the secret,
+// Constant-time check of the split, the combine and the evaluation at x under valgrind memcheck: the secret,
 // the coefficients and the share bytes are marked undefined, the x coordinates are public.
 #include <cstdio>
 #include <cstring>
@@ -27,9 +27,14 @@ int main() {
   std::memcpy(pick + 128, shares + 4 * 64, 64);
   if (shamir_combine(3, 64, pick_x, pick, out) != 0) return 2;
   CT_PUBLIC(out, sizeof out);
+  // The share at x = 2 from the same three, as a reissue computes it.
+  uint8_t at2[64];
+  if (shamir_eval(3, 64, pick_x, pick, 2, at2) != 0) return 2;
+  CT_PUBLIC(at2, sizeof at2);
+  CT_PUBLIC(shares, sizeof shares);
   CT_PUBLIC(secret, sizeof secret);
-  if (std::memcmp(out, secret, sizeof out) != 0) {
-    std::puts("combine did not rebuild the secret");
+  if (std::memcmp(out, secret, sizeof out) != 0 || std::memcmp(at2, shares + 64, 64) != 0) {
+    std::puts("combine did not rebuild the secret, or eval the share at x = 2");
     return 1;
   }
   return 0;

@@ -92,6 +92,38 @@ TEST(ShamirSplitCombine, EveryThresholdSubsetRebuildsTheSecret) {
   }
 }
 
+// From any t shares, the evaluation at a missing x is that share byte for byte; at a new
+// x it is one value whatever t shares it came from, and it rebuilds the secret with t - 1.
+TEST(ShamirSplitCombine, EvaluationAtXReissuesShares) {
+  const vt::bytes secret = vt::pseudo_random(64, 9);
+  Split s = split(secret, 5, 3, 321);
+  auto eval = [&](const std::vector<int>& pick, uint8_t x) {
+    std::vector<uint8_t> xs, rows;
+    for (int i : pick) {
+      xs.push_back(s.xs[static_cast<size_t>(i)]);
+      rows.insert(rows.end(), s.shares.begin() + i * 64L, s.shares.begin() + (i + 1) * 64L);
+    }
+    vt::bytes out(64, 0xEE);
+    EXPECT_EQ(0, shamir_eval(static_cast<int>(pick.size()), 64, xs.data(), rows.data(), x,
+                             out.data()));
+    return out;
+  };
+  for (const auto& pick : subsets(5, 3)) {
+    for (int missing = 0; missing < 5; ++missing)
+      EXPECT_EQ(vt::bytes(s.shares.begin() + missing * 64L, s.shares.begin() + (missing + 1) * 64L),
+                eval(pick, s.xs[static_cast<size_t>(missing)]));
+    EXPECT_EQ(eval({0, 1, 2}, 200), eval(pick, 200));
+    EXPECT_EQ(secret, eval(pick, 0));
+  }
+  Split extended = s;
+  extended.xs.push_back(200);
+  const vt::bytes at200 = eval({1, 3, 4}, 200);
+  extended.shares.insert(extended.shares.end(), at200.begin(), at200.end());
+  EXPECT_EQ(secret, combine(extended, 64, {5, 2, 0}));
+  uint8_t out[4];
+  EXPECT_EQ(-1, shamir_eval(1, 4, s.xs.data(), s.shares.data(), 3, out));
+}
+
 TEST(ShamirSplitCombine, TooFewSharesGiveAWrongValueWithResultZero) {
   const vt::bytes secret = vt::pseudo_random(64, 8);
   Split s = split(secret, 5, 3, 42);

@@ -26,7 +26,9 @@ OPTS = None
 
 USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
-         "  vantiro-cli recover <outkey> <share1> <share2> ...\n")
+         "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
+         "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
+         "  vantiro-cli verify <anchor> [<message> <signature>]\n")
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
             "at most 248 characters)\n")
@@ -135,10 +137,14 @@ class Dispatcher(CliCase):
     def test_usage_cases(self):
         for args in ([], ["Recover", "o", "a", "b"], ["frob"], ["frob", "a", "b", "c", "d"],
                      ["mint", "5", "3", "x.org"], ["mint", "5", "3", "x.org", "d", "e"],
-                     ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"]):
+                     ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"], ["verify"],
+                     ["verify", "a", "m"], ["verify", "a", "m", "s", "x"], ["Verify", "a"],
+                     ["sign", "a", "m", "o", "s1"], ["sign", "a", "m", "o"]):
             rc, out, err = self.run_cli(*args)
             self.assertEqual((1, "", USAGE), (rc, out, err), args)
-        self.assertEqual(139, len(USAGE.encode()))
+        self.assertTrue(USAGE.startswith(
+            "Ardessa Vantiro CLI\n  vantiro-cli selftest\n  vantiro-cli mint <n> <t> <fqdn> "
+            "<outdir>\n  vantiro-cli recover <outkey> <share1> <share2> ...\n"))
         self.assertEqual([], self.files(self.tmp))
 
     def test_selftest_ignores_extra_arguments(self):
@@ -577,6 +583,178 @@ class Recover(CliCase):
                                     env={"VT_CALLOC_FAIL": "1"})
         self.assertEqual((1, "", "oom\n"), (rc, out, err))
         self.assertFalse(os.path.exists(self.path("k")))
+
+
+def changing_file_writer(path, offset, stop):
+    """Waits until something reads path (inotify IN_ACCESS), then changes the byte at
+    offset: a reader that reads the file twice sees two different files. Linux only."""
+    import ctypes
+    libc = ctypes.CDLL(None, use_errno=True)
+    fd = libc.inotify_init1(os.O_CLOEXEC)
+    if fd < 0 or libc.inotify_add_watch(fd, path.encode(), 0x1) < 0:  # IN_ACCESS
+        raise OSError(ctypes.get_errno(), "inotify")
+    import select
+    try:
+        while not stop.is_set():
+            if select.select([fd], [], [], 0.05)[0]:
+                os.read(fd, 4096)
+                with open(path, "r+b") as f:
+                    f.seek(offset)
+                    b = f.read(1)
+                    f.seek(offset)
+                    f.write(bytes([b[0] ^ 0xFF]))
+                return
+    finally:
+        os.close(fd)
+
+
+class SignVerify(CliCase):
+    def ceremony(self, n=5, t=3, name="out"):
+        outdir, rc, _, err = self.mint(n, t, outdir=self.path(name))
+        self.assertEqual((0, ""), (rc, err))
+        shares = [f"{outdir}/share-{x:02d}.share" for x in range(1, n + 1)]
+        return outdir, read(os.path.join(outdir, "operator.pub")), shares
+
+    def message(self, content=b"zone keys 2027\n", name="msg.txt"):
+        p = self.path(name)
+        with open(p, "wb") as f:
+            f.write(content)
+        return p
+
+    def sign_ok(self, outdir, pub, msg, shares, sigout=None):
+        sigout = sigout or self.path("msg.sig")
+        rc, out, err = self.run_cli("sign", f"{outdir}/_key.txt", msg, sigout, *shares)
+        self.assertEqual((0, ""), (rc, err))
+        content = read(msg)
+        sig = read(sigout)
+        self.assertEqual(64, len(sig))
+        self.assertEqual("== signed with the root ==\n"
+                         f"  key: {pub.hex()}\n  owner: _key.example.com\n"
+                         f"  message: {msg} ({len(content)} bytes)\n"
+                         f"  sha256: {hashlib.sha256(content).hexdigest()}\n"
+                         f"  signature: {sig.hex()}\n"
+                         f"  wrote 64B signature -> {sigout}\n", out)
+        return sig
+
+    def test_sign_then_verify_in_every_anchor_form(self):
+        outdir, pub, shares = self.ceremony()
+        msg = self.message()
+        sig = self.sign_ok(outdir, pub, msg, [shares[4], shares[0], shares[2]])
+        if OPTS.oracle:
+            self.assertTrue(self.oracle_verify(pub, read(msg), sig))
+        if posix_modes():
+            self.assertMode(self.path("msg.sig"), 0o666 & ~Mint.current_umask())
+        key_txt = read(f"{outdir}/_key.txt").decode()
+        record = key_txt.split('"')[1]
+        quoted = self.message(f'"{record}"\n'.encode(), "dig.txt")
+        hex_sig = self.message(sig.hex().encode() + b"\n", "msg.sig.hex")
+        owner = "  owner: _key.example.com\n"
+        for anchor, owner_line, self_sig in ((f"{outdir}/_key.txt", owner, "valid"),
+                                             (quoted, "", "valid"),
+                                             (f"{outdir}/operator.pub", "", "none (a raw key)")):
+            for sig_file in (self.path("msg.sig"), hex_sig):
+                rc, out, err = self.run_cli("verify", anchor, msg, sig_file)
+                self.assertEqual((0, "== signature verified ==\n"
+                                     f"  key: {pub.hex()}\n{owner_line}"
+                                     f"  self-signature: {self_sig}\n"
+                                     f"  message: {msg} ({len(read(msg))} bytes)\n", ""),
+                                 (rc, out, err), (anchor, sig_file))
+            rc, out, err = self.run_cli("verify", anchor)
+            if self_sig == "valid":
+                self.assertEqual((0, f"== anchor verified ==\n  key: {pub.hex()}\n{owner_line}"
+                                     "  self-signature: valid\n", ""), (rc, out, err))
+            else:
+                self.assertEqual((1, "", f"ERROR: {anchor} is a raw key: it carries no "
+                                         "self-signature to verify\n"), (rc, out, err))
+
+    def test_tampered_anchor_message_or_signature_refused(self):
+        outdir, pub, shares = self.ceremony()
+        msg = self.message()
+        sig = self.sign_ok(outdir, pub, msg, shares[:3])
+        key_txt = read(f"{outdir}/_key.txt")
+        i = key_txt.index(b" s=") + 10
+        bad_anchor = self.message(key_txt[:i] + (b"0" if key_txt[i:i + 1] != b"0" else b"1")
+                                  + key_txt[i + 1:], "bad_key.txt")
+        other_msg = self.message(read(msg) + b"!", "other.txt")
+        bad_sig = self.message(bytes([sig[0] ^ 1]) + sig[1:], "bad.sig")
+        not_anchor = self.message(b"k=" + pub.hex().encode() + b"\n", "short.txt")
+        sig_path = self.path("msg.sig")
+        for args, err in (
+                ([bad_anchor, msg, sig_path],
+                 f"ERROR: the anchor in {bad_anchor} does not verify (its self-signature is not valid)\n"),
+                ([f"{outdir}/_key.txt", other_msg, sig_path],
+                 f"ERROR: {sig_path} does not verify: not a signature of {other_msg} under key {pub.hex()}\n"),
+                ([f"{outdir}/_key.txt", msg, bad_sig],
+                 f"ERROR: {bad_sig} does not verify: not a signature of {msg} under key {pub.hex()}\n"),
+                ([not_anchor, msg, sig_path],
+                 f"ERROR: {not_anchor} is not an anchor (a _key.txt zone line, its quoted k= s= "
+                 "record, or a 32-byte operator.pub)\n"),
+                ([f"{outdir}/_key.txt", msg, msg],
+                 f"ERROR: {msg} is not a signature (64 bytes, or 128 hex digits)\n")):
+            rc, out, e = self.run_cli("verify", *args)
+            self.assertEqual((1, "", err), (rc, out, e), args)
+
+    def test_sign_refusals_write_nothing(self):
+        outdir, pub, shares = self.ceremony()
+        _, other_pub, other = self.ceremony(name="other")
+        msg = self.message()
+        sigout = self.path("msg.sig")
+        anchor = f"{outdir}/_key.txt"
+        rc, out, err = self.run_cli("sign", anchor, msg, sigout, *other[:3])
+        self.assertEqual((1, "", f"ERROR: the shares rebuild key {other_pub.hex()}, "
+                                 "not the anchor's key\n"), (rc, out, err))
+        rc, out, err = self.run_cli("sign", anchor, msg, sigout, *shares[:2])
+        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        rc, out, err = self.run_cli("sign", anchor, self.path("none.txt"), sigout, *shares[:3])
+        self.assertEqual((1, "", f"ERROR: cannot read {self.path('none.txt')}\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(sigout))
+        with open(sigout, "wb") as f:
+            f.write(b"earlier")
+        rc, out, err = self.run_cli("sign", anchor, msg, sigout, *shares[:3])
+        self.assertEqual((1, "", f"ERROR: {sigout} exists; nothing was written\n"), (rc, out, err))
+        self.assertEqual(b"earlier", read(sigout))
+
+    def test_message_changed_between_passes_is_refused(self):
+        self.need_posix()
+        import threading
+        outdir, pub, shares = self.ceremony()
+        msg = self.message(os.urandom(1 << 20) * 48, "big.bin")  # 48 MiB: pass 1 takes a while
+        stop = threading.Event()
+        writer = threading.Thread(target=changing_file_writer, args=(msg, 0, stop))
+        writer.start()
+        try:
+            rc, out, err = self.run_cli("sign", f"{outdir}/_key.txt", msg, self.path("big.sig"),
+                                        *shares[:3])
+        finally:
+            stop.set()
+            writer.join()
+        self.assertEqual((1, "", f"ERROR: {msg} changed while it was being signed; "
+                                 "no signature was written\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("big.sig")))
+
+    def test_gigabyte_message_under_the_default_memory_lock_limit(self):
+        self.need_posix()
+        import resource
+        outdir, pub, shares = self.ceremony()
+        msg = self.path("huge.bin")
+        with open(msg, "wb") as f:
+            f.truncate(1 << 30)
+            f.seek((1 << 30) - 5)
+            f.write(b"tail!")
+        # An unprivileged process: the 8 MiB lock limit holds (root loses CAP_IPC_LOCK).
+        prefix = ["setpriv", "--bounding-set=-ipc_lock", "--inh-caps=-ipc_lock"] \
+            if os.geteuid() == 0 and shutil.which("setpriv") else []
+        def limit():
+            resource.setrlimit(resource.RLIMIT_MEMLOCK, (8 << 20, 8 << 20))
+        sig = self.path("huge.sig")
+        for args in (["sign", f"{outdir}/_key.txt", msg, sig] + shares[:3],
+                     ["verify", f"{outdir}/operator.pub", msg, sig]):
+            p = subprocess.run(prefix + [OPTS.cli] + args, capture_output=True, timeout=600,
+                               preexec_fn=limit)
+            self.assertEqual((0, b""), (p.returncode, p.stderr), args[0])
+        self.assertIn(f"({1 << 30} bytes)", p.stdout.decode())
+        # Memory does not grow with the message: the largest child stayed far below it.
+        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 32 << 10)
 
 
 def main():

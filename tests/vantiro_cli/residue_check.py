@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Memory-residue check of vantiro-cli: after mint, after recover and after a refused
-recover, no secret of the run may remain anywhere in the process's memory.
+"""Memory-residue check of vantiro-cli: after mint, after recover, after a refused
+recover and after sign, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
@@ -235,6 +235,26 @@ def main():
         ok &= check("refused recover", blob,
                     secrets_of_root(root, [records[0], records[2], records[4], bytes(damaged)]),
                     [("argv path", damaged_path.encode())])
+
+        # sign: the root rebuilt in memory signs a message; the seed, the secret scalar,
+        # the prefix and the nonce must all be gone at exit.
+        msg = os.path.join(tmp, "message.bin")
+        with open(msg, "wb") as f:
+            f.write(os.urandom(200000))
+        sig_path = os.path.join(tmp, "message.sig")
+        blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "sign.core"),
+                               [cli, "sign", os.path.join(out, "_key.txt"), msg, sig_path] + shares,
+                               tmp)
+        if not os.path.exists(sig_path):
+            sys.exit("sign under gdb wrote no signature")
+        with open(msg, "rb") as f:
+            message = f.read()
+        pats = secrets_of_root(root, [records[0], records[2], records[4]])
+        nonce = hashlib.sha512(hashlib.sha512(root[:32]).digest()[32:] + message).digest()
+        ell = 2**252 + 27742317777372353535851937790883648493
+        pats.update(windows("nonce SHA-512(prefix || M)", nonce))
+        pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+        ok &= check("sign", blob, pats, [("argv message path", msg.encode())])
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:

@@ -1,0 +1,85 @@
+// verify: checks an anchor's self-signature, and a message file's signature under the
+// anchor's key.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli_internal.h"
+#include "crypt.h"
+
+namespace cli {
+
+namespace {
+
+// A signature file: 64 raw bytes, or 128 lower-case hex digits with one optional line end.
+bool read_signature(const char* path, uint8_t sig[64]) {
+  uint8_t buf[131];
+  size_t len = 0;
+  const int rc = read_small_file(path, buf, sizeof buf, &len);
+  if (rc == -1) return false;
+  if (rc == 0 && len == 64) {
+    for (size_t i = 0; i < 64; ++i) sig[i] = buf[i];
+    return true;
+  }
+  if (rc == 0 && len > 128 && buf[len - 1] == '\n') --len;
+  if (rc == 0 && len > 128 && buf[len - 1] == '\r') --len;
+  if (rc == 0 && len == 128 && vantiro_unhex(reinterpret_cast<const char*>(buf), 128, sig) == 0)
+    return true;
+  std::fprintf(stderr, "ERROR: %s is not a signature (64 bytes, or 128 hex digits)\n", path);
+  return false;
+}
+
+}  // namespace
+
+int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path) {
+  vantiro_anchor a;
+  if (!read_anchor(anchor_path, &a)) return 1;
+  if (msg_path == nullptr) {
+    if (a.has_sig == 0) {
+      std::fprintf(stderr, "ERROR: %s is a raw key: it carries no self-signature to verify\n",
+                   anchor_path);
+      return 1;
+    }
+    std::printf("== anchor verified ==\n");
+    print_anchor_lines(&a);
+    std::printf("  self-signature: valid\n");
+    return 0;
+  }
+  uint8_t sig[64];
+  if (!read_signature(sig_path, sig)) return 1;
+  FILE* msg = open_input(msg_path);
+  if (msg == nullptr) return 1;
+  uint8_t* chunk = static_cast<uint8_t*>(std::calloc(kChunk, 1));
+  if (chunk == nullptr) {
+    std::fclose(msg);
+    std::fputs("oom\n", stderr);
+    return 1;
+  }
+  ed25519_verify_stream st;
+  ed25519_verify_stream_init(&st, a.key, sig);
+  unsigned long long size = 0;
+  bool ok = true;
+  for (;;) {
+    size_t got = 0;
+    ok = read_chunk(msg, msg_path, chunk, kChunk, &got);
+    if (!ok || got == 0) break;
+    ed25519_verify_stream_update(&st, chunk, got);
+    size += got;
+  }
+  std::free(chunk);
+  std::fclose(msg);
+  if (!ok) return 1;
+  if (ed25519_verify_stream_final(&st) != 0) {
+    char hex[65];
+    vantiro_hex(a.key, sizeof a.key, hex, sizeof hex);
+    std::fprintf(stderr, "ERROR: %s does not verify: not a signature of %s under key %s\n",
+                 sig_path, msg_path, hex);
+    return 1;
+  }
+  std::printf("== signature verified ==\n");
+  print_anchor_lines(&a);
+  std::printf("  self-signature: %s\n", a.has_sig != 0 ? "valid" : "none (a raw key)");
+  std::printf("  message: %s (%llu bytes)\n", msg_path, size);
+  return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,92 @@
+// Splitting a root into share records with fresh coefficients, proved by rebuilding it;
+// and reissuing the share of a given x from shares of an existing split.
+#include <cstring>
+
+#include "core_internal.h"
+#include "crypt.h"
+#include "shamir_gf256.h"
+#include "vantiro_core.h"
+
+namespace {
+
+constexpr int kMaxShares = 16;
+constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
+constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
+
+// Set by gen_rand on any failed draw: shamir_split ignores its callback's result, so a
+// failing source would otherwise yield shares equal to the secret.
+int g_rng_fail = 0;
+
+int gen_rand(uint8_t* buf, size_t len) {
+  int rc = crypt_fill_random(buf, len);
+  if (rc != 0) g_rng_fail = 1;
+  return rc;
+}
+
+}  // namespace
+
+int vantiro_split(int n, int t, const uint8_t* root, uint8_t* records) {
+  if (n < t || t <= 1 || n > kMaxShares || root == nullptr || records == nullptr) return -1;
+  uint8_t xs[kMaxShares];
+  uint8_t shares[kMaxShares * kRowSize];
+  g_rng_fail = 0;
+  if (shamir_split(root, kRowSize, n, t, xs, shares, gen_rand) != 0) return -3;
+  if (g_rng_fail != 0) {
+    secure_zero(shares, sizeof shares);
+    return -2;
+  }
+
+  const size_t nn = static_cast<size_t>(n);
+  const size_t tt = static_cast<size_t>(t);
+  for (size_t i = 0; i < nn; ++i) {
+    records[i * kRecord] = xs[i];
+    std::memcpy(records + i * kRecord + 1, shares + i * kRowSize, kRowSize);
+  }
+
+  // Prove the split: the first t shares must rebuild the root.
+  uint8_t check_xs[kMaxShares];
+  uint8_t check[kMaxShares * kRowSize];
+  uint8_t rebuilt[VANTIRO_ROOT_SIZE];
+  for (size_t i = 0; i < tt; ++i) {
+    check_xs[i] = xs[i];
+    std::memcpy(check + i * kRowSize, shares + i * kRowSize, kRowSize);
+  }
+  const int crc = shamir_combine(t, kRowSize, check_xs, check, rebuilt);
+  const bool same = crc == 0 && core_equal_ct(rebuilt, root, VANTIRO_ROOT_SIZE);
+  secure_zero(shares, sizeof shares);
+  secure_zero(check, sizeof check);
+  secure_zero(rebuilt, sizeof rebuilt);
+  if (!same) {
+    secure_zero(records, nn * kRecord);
+    return -4;
+  }
+  return 0;
+}
+
+int vantiro_reissue(int k, const uint8_t* records, int x, uint8_t* out) {
+  if (k < 2 || k > kMaxShares || records == nullptr || out == nullptr || x < 1 || x > 255)
+    return -1;
+  for (int i = 0; i < k; ++i)
+    if (records[static_cast<size_t>(i) * kRecord] == x) return -1;
+  uint8_t root[VANTIRO_ROOT_SIZE];
+  if (vantiro_recover(k, records, root) != 0) return -3;  // root wiped by the refusal
+
+  const size_t kk = static_cast<size_t>(k);
+  uint8_t rec[kRecord];
+  rec[0] = static_cast<uint8_t>(x);
+  (void)core_interpolate(k, records, rec[0], rec + 1);
+
+  // Prove the new share: in place of the first record it must rebuild the same root.
+  uint8_t proof[kMaxShares * kRecord];
+  std::memcpy(proof, rec, kRecord);
+  std::memcpy(proof + kRecord, records + kRecord, (kk - 1) * kRecord);
+  uint8_t rebuilt[VANTIRO_ROOT_SIZE];
+  const bool same = vantiro_recover(k, proof, rebuilt) == 0 &&
+                    core_equal_ct(rebuilt, root, VANTIRO_ROOT_SIZE);
+  if (same) std::memcpy(out, rec, kRecord);
+  secure_zero(root, sizeof root);
+  secure_zero(rec, sizeof rec);
+  secure_zero(proof, sizeof proof);
+  secure_zero(rebuilt, sizeof rebuilt);
+  return same ? 0 : -4;
+}
