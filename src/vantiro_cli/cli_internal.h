@@ -21,6 +21,9 @@ int cmd_recover(const char* outkey, int k, char** share_paths);
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
              char** share_paths);
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path);
+int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
+                char** share_paths);
+int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths);
 
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
@@ -28,6 +31,9 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
 void phex(const uint8_t* bytes, size_t len);
 
 // ---- Files (files.cpp) ----------------------------------------------------------------
+
+// len zero bytes on the heap (released with free), or null after printing "oom".
+uint8_t* alloc_zeroed(size_t len);
 
 // Chunk size of streamed reads of messages.
 constexpr size_t kChunk = 64 * 1024;
@@ -92,12 +98,14 @@ bool read_share_set(int k, char** paths, uint8_t* records);
 void report_not_a_root(int k, char** paths, const uint8_t* records);
 
 // Rebuilds the root from k share files with every check, printing every refusal itself.
-// True with the root in root; false with root wiped or never written.
-bool rebuild_root(int k, char** paths, uint8_t* root);
+// True with the root in root; false with root wiped or never written. records, when not
+// null, is the caller's k * 65 bytes and keeps the records read (the caller wipes it);
+// otherwise a buffer of its own is used and wiped.
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records = nullptr);
 
-// Rebuilds the root from k share files (every check of recover) and checks it against the
-// anchor's key, printing every refusal itself. True with the root in root; false with
-// root wiped.
-bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root);
+// Rebuilds the root as rebuild_root does and checks it against the anchor's key, printing
+// every refusal itself. True with the root in root; false with root wiped.
+bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
+                           uint8_t* records = nullptr);
 
 }  // namespace cli

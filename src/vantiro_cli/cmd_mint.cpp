@@ -89,11 +89,8 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
     return 1;
 
   const size_t nn = static_cast<size_t>(n);
-  uint8_t* records = static_cast<uint8_t*>(std::calloc(nn, kRecord));
-  if (records == nullptr) {
-    std::fputs("oom\n", stderr);
-    return 1;
-  }
+  uint8_t* records = alloc_zeroed(nn * kRecord);
+  if (records == nullptr) return 1;
   uint8_t pub[32];
   char anchor[kAnchorBuf];
   int rc = vantiro_mint(n, t, pub, records, anchor, sizeof anchor);

@@ -31,10 +31,9 @@ bool sign_pass(FILE* msg, const char* path, uint8_t* chunk, vantiro_signer* sign
 // Prints its refusals; 0 with the signature in sig.
 int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* root,
                  uint8_t sig[64], uint8_t digest[32], unsigned long long* size) {
-  uint8_t* chunk = static_cast<uint8_t*>(std::calloc(kChunk, 1));
+  uint8_t* chunk = alloc_zeroed(kChunk);
   if (chunk == nullptr) {
     secure_zero(root, kRoot);
-    std::fputs("oom\n", stderr);
     return -1;
   }
   vantiro_signer signer;

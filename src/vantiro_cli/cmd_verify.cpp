@@ -48,10 +48,9 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
   if (!read_signature(sig_path, sig)) return 1;
   FILE* msg = open_input(msg_path);
   if (msg == nullptr) return 1;
-  uint8_t* chunk = static_cast<uint8_t*>(std::calloc(kChunk, 1));
+  uint8_t* chunk = alloc_zeroed(kChunk);
   if (chunk == nullptr) {
     std::fclose(msg);
-    std::fputs("oom\n", stderr);
     return 1;
   }
   ed25519_verify_stream st;

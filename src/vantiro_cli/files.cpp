@@ -1,5 +1,6 @@
 // Whole-file output: every file is created new, written in one piece and synced.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli_internal.h"
@@ -23,6 +24,12 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
     return -1;
   }
   return 0;
+}
+
+uint8_t* alloc_zeroed(size_t len) {
+  uint8_t* p = static_cast<uint8_t*>(std::calloc(len, 1));
+  if (p == nullptr) std::fputs("oom\n", stderr);
+  return p;
 }
 
 FILE* open_input(const char* path) {

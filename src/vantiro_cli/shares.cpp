@@ -78,27 +78,27 @@ void report_not_a_root(int k, char** paths, const uint8_t* records) {
                  paths[misfits[i]]);
 }
 
-bool rebuild_root(int k, char** paths, uint8_t* root) {
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records) {
   const size_t kk = static_cast<size_t>(k);
-  uint8_t* records = static_cast<uint8_t*>(std::calloc(kk, kRecord));
-  if (records == nullptr) {
-    std::fputs("oom\n", stderr);
-    return false;
+  uint8_t* own = records == nullptr ? alloc_zeroed(kk * kRecord) : nullptr;
+  uint8_t* recs = records != nullptr ? records : own;
+  if (recs == nullptr) return false;
+  int rc = -1;
+  if (read_share_set(k, paths, recs)) {  // wipes the records on refusal
+    rc = vantiro_recover(k, recs, root);
+    if (rc == -3) report_not_a_root(k, paths, recs);
+    if (rc != 0 && rc != -3) std::fputs("ERROR: recover failed\n", stderr);
   }
-  if (!read_share_set(k, paths, records)) {  // wipes the records on refusal
-    std::free(records);
-    return false;
+  if (own != nullptr) {
+    secure_zero(own, kk * kRecord);
+    std::free(own);
   }
-  const int rc = vantiro_recover(k, records, root);
-  if (rc == -3) report_not_a_root(k, paths, records);
-  secure_zero(records, kk * kRecord);
-  std::free(records);
-  if (rc != 0 && rc != -3) std::fputs("ERROR: recover failed\n", stderr);
   return rc == 0;
 }
 
-bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root) {
-  if (!rebuild_root(k, paths, root)) return false;
+bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
+                           uint8_t* records) {
+  if (!rebuild_root(k, paths, root, records)) return false;
   if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);

@@ -19,7 +19,9 @@ const char kUsage[] =
     "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
     "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
     "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
-    "  vantiro-cli verify <anchor> [<message> <signature>]\n";
+    "  vantiro-cli verify <anchor> [<message> <signature>]\n"
+    "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
+    "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -75,6 +77,15 @@ int dispatch_added(int argc, char** argv) {
   if (std::strcmp(argv[1], "sign") == 0) {
     if (argc < 7) return usage();
     return cli::cmd_sign(argv[2], argv[3], argv[4], argc - 5, argv + 5);
+  }
+  if (std::strcmp(argv[1], "reshare") == 0) {
+    if (argc < 8) return usage();
+    return cli::cmd_reshare(parse_count(argv[2]), parse_count(argv[3]), argv[4], argv[5],
+                            argc - 6, argv + 6);
+  }
+  if (std::strcmp(argv[1], "reissue") == 0) {
+    if (argc < 7) return usage();
+    return cli::cmd_reissue(parse_count(argv[2]), argv[3], argv[4], argc - 5, argv + 5);
   }
   return -1;
 }

@@ -28,7 +28,9 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
          "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
          "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
-         "  vantiro-cli verify <anchor> [<message> <signature>]\n")
+         "  vantiro-cli verify <anchor> [<message> <signature>]\n"
+         "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
+         "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n")
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
             "at most 248 characters)\n")
@@ -108,6 +110,18 @@ class CliCase(unittest.TestCase):
         os.makedirs(outdir, exist_ok=True)
         return (outdir,) + self.run_cli("mint", str(n), str(t), fqdn, outdir, **kw)
 
+    def recover_ok(self, key, shares, pub):
+        rc, out, err = self.run_cli("recover", key, *shares)
+        self.assertEqual((0, ""), (rc, err), shares)
+        self.assertEqual(f"== recovered root ==\n  pubkey: {pub.hex()}\n"
+                         f"  wrote 64B root -> {key} (secure this; re-split or wipe when done)\n",
+                         out)
+        root = read(key)
+        self.assertEqual(64, len(root))
+        self.assertEqual(pub, root[32:])
+        self.assertMode(key, 0o600)
+        return root
+
     def oracle_verify(self, pk, msg, sig):
         r = subprocess.run([OPTS.oracle, "verify", pk.hex(), msg.hex(), sig.hex()])
         return r.returncode == 0
@@ -139,7 +153,8 @@ class Dispatcher(CliCase):
                      ["mint", "5", "3", "x.org"], ["mint", "5", "3", "x.org", "d", "e"],
                      ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"], ["verify"],
                      ["verify", "a", "m"], ["verify", "a", "m", "s", "x"], ["Verify", "a"],
-                     ["sign", "a", "m", "o", "s1"], ["sign", "a", "m", "o"]):
+                     ["sign", "a", "m", "o", "s1"], ["sign", "a", "m", "o"],
+                     ["reshare", "3", "2", "a", "d", "s1"], ["reissue", "4", "a", "d", "s1"]):
             rc, out, err = self.run_cli(*args)
             self.assertEqual((1, "", USAGE), (rc, out, err), args)
         self.assertTrue(USAGE.startswith(
@@ -418,18 +433,6 @@ class Recover(CliCase):
         pub = read(os.path.join(outdir, "operator.pub"))
         return outdir, pub, [f"{outdir}/share-{x:02d}.share" for x in range(1, n + 1)]
 
-    def recover_ok(self, key, shares, pub):
-        rc, out, err = self.run_cli("recover", key, *shares)
-        self.assertEqual((0, ""), (rc, err), shares)
-        self.assertEqual(f"== recovered root ==\n  pubkey: {pub.hex()}\n"
-                         f"  wrote 64B root -> {key} (secure this; re-split or wipe when done)\n",
-                         out)
-        root = read(key)
-        self.assertEqual(64, len(root))
-        self.assertEqual(pub, root[32:])
-        self.assertMode(key, 0o600)
-        return root
-
     def test_every_threshold_subset_and_refused_pairs(self):
         outdir, pub, shares = self.minted()
         roots = set()
@@ -608,7 +611,7 @@ def changing_file_writer(path, offset, stop):
         os.close(fd)
 
 
-class SignVerify(CliCase):
+class CeremonyCase(CliCase):
     def ceremony(self, n=5, t=3, name="out"):
         outdir, rc, _, err = self.mint(n, t, outdir=self.path(name))
         self.assertEqual((0, ""), (rc, err))
@@ -621,6 +624,8 @@ class SignVerify(CliCase):
             f.write(content)
         return p
 
+
+class SignVerify(CeremonyCase):
     def sign_ok(self, outdir, pub, msg, shares, sigout=None):
         sigout = sigout or self.path("msg.sig")
         rc, out, err = self.run_cli("sign", f"{outdir}/_key.txt", msg, sigout, *shares)
@@ -755,6 +760,80 @@ class SignVerify(CliCase):
         self.assertIn(f"({1 << 30} bytes)", p.stdout.decode())
         # Memory does not grow with the message: the largest child stayed far below it.
         self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 32 << 10)
+
+
+class Custodians(CeremonyCase):
+    def test_reshare_gives_new_shares_of_the_same_root(self):
+        outdir, pub, old = self.ceremony()
+        new_dir = self.path("new")
+        os.makedirs(new_dir)
+        rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", new_dir,
+                                    old[4], old[1], old[2])
+        self.assertEqual((0, ""), (rc, err))
+        new = [f"{new_dir}/share-{x:02d}.share" for x in (1, 2, 3)]
+        lines = "".join(f"    x={x:3d} -> {p}  sha256={hashlib.sha256(read(p)).hexdigest()[:12]}...\n"
+                        for x, p in enumerate(new, start=1))
+        self.assertEqual("== Ardessa Vantiro: root reshared (2-of-3) ==\n"
+                         f"  operator pubkey: {pub.hex()}\n"
+                         "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n" + lines +
+                         "  The whole root is wiped. Any 2 of these shares reconstruct it; the "
+                         "anchor is unchanged.\n  WARNING: the old shares still rebuild this root "
+                         "until every one of them is destroyed.\n", out)
+        for p in new:
+            self.assertMode(p, 0o600)
+        for pair in itertools.combinations(new, 2):
+            key = self.path("k.key")
+            self.recover_ok(key, pair, pub)
+            os.remove(key)
+        # Fresh coefficients: the new shares do not mix with the old ones.
+        rc, out, err = self.run_cli("recover", self.path("mix.key"), old[0], old[1], new[2])
+        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        # Into the same directory again: nothing is replaced.
+        rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", new_dir, *old[:3])
+        self.assertEqual((1, "", f"ERROR: {new_dir}/share-01.share exists; nothing was written\n"),
+                         (rc, out, err))
+        # Shares of another root are refused against the anchor.
+        _, other_pub, other = self.ceremony(name="other")
+        rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", self.path("x"),
+                                    *other[:3])
+        self.assertEqual((1, "", f"ERROR: the shares rebuild key {other_pub.hex()}, not the "
+                                 "anchor's key\n"), (rc, out, err))
+        rc, out, err = self.run_cli("reshare", "17", "2", f"{outdir}/_key.txt", new_dir, *old[:3])
+        self.assertEqual((1, "", NEED_RANGE), (rc, out, err))
+        rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", "", *old[:3])
+        self.assertEqual((1, "", "ERROR: outdir must not be empty\n"), (rc, out, err))
+
+    def test_reissue_a_lost_share_and_a_new_one(self):
+        outdir, pub, shares = self.ceremony()
+        lost = read(shares[3])
+        os.remove(shares[3])
+        given = [shares[0], shares[4], shares[1]]
+        out_dir = self.path("reissued")
+        os.makedirs(out_dir)
+        rc, out, err = self.run_cli("reissue", "4", f"{outdir}/_key.txt", out_dir, *given)
+        self.assertEqual((0, ""), (rc, err))
+        again = f"{out_dir}/share-04.share"
+        self.assertEqual(lost, read(again))
+        self.assertMode(again, 0o600)
+        self.assertEqual("== Ardessa Vantiro: share reissued ==\n"
+                         f"  operator pubkey: {pub.hex()}\n"
+                         f"    x=  4 -> {again}  sha256={hashlib.sha256(lost).hexdigest()[:12]}...\n"
+                         "  It belongs to the same split: with the other shares it rebuilds the "
+                         "same root.\n", out)
+        # A new custodian at x = 200: with t - 1 old shares it rebuilds the root.
+        rc, out, err = self.run_cli("reissue", "200", f"{outdir}/_key.txt", out_dir, *given)
+        self.assertEqual((0, ""), (rc, err))
+        self.recover_ok(self.path("k.key"), [shares[2], f"{out_dir}/share-200.share",
+                                                      shares[4]], pub)
+        for x, extra, msg in (("2", [], f"ERROR: {shares[1]} already holds x = 2\n"),
+                              ("0", [], "ERROR: need 1<=x<=255\n"),
+                              ("256", [], "ERROR: need 1<=x<=255\n"),
+                              ("4", [], f"ERROR: {again} exists; nothing was written\n")):
+            rc, out, err = self.run_cli("reissue", x, f"{outdir}/_key.txt", out_dir, *given, *extra)
+            self.assertEqual((1, "", msg), (rc, out, err), x)
+        rc, out, err = self.run_cli("reissue", "7", f"{outdir}/_key.txt", out_dir, *given[:2])
+        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        self.assertFalse(os.path.exists(f"{out_dir}/share-07.share"))
 
 
 def main():

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover and after sign, no secret of the run may remain anywhere in the process's memory.
+recover, after sign, reshare and reissue, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
@@ -255,6 +255,31 @@ def main():
         pats.update(windows("nonce SHA-512(prefix || M)", nonce))
         pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
         ok &= check("sign", blob, pats, [("argv message path", msg.encode())])
+
+        # reshare and reissue: the rebuilt root, the given shares and the new ones.
+        anchor = os.path.join(out, "_key.txt")
+        new_dir = os.path.join(tmp, "reshared")
+        os.makedirs(new_dir)
+        blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reshare.core"),
+                               [cli, "reshare", "3", "2", anchor, new_dir] + shares, tmp)
+        new_records = []
+        for x in (1, 2, 3):
+            with open(os.path.join(new_dir, f"share-0{x}.share"), "rb") as f:
+                new_records.append(f.read())
+        if combine(new_records[:2]) != root:
+            sys.exit("reshare under gdb did not split the minted root")
+        ok &= check("reshare", blob,
+                    secrets_of_root(root, [records[0], records[2], records[4]] + new_records),
+                    [("argv outdir", new_dir.encode())])
+        reissue_dir = os.path.join(tmp, "reissued")
+        os.makedirs(reissue_dir)
+        blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reissue.core"),
+                               [cli, "reissue", "2", anchor, reissue_dir] + shares, tmp)
+        with open(os.path.join(reissue_dir, "share-02.share"), "rb") as f:
+            if f.read() != records[1]:
+                sys.exit("reissue under gdb did not reproduce share 2")
+        ok &= check("reissue", blob, secrets_of_root(root, records),
+                    [("argv outdir", reissue_dir.encode())])
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:

@@ -190,4 +190,40 @@ TEST(VantiroRecover, MisfitsAreFoundBySettingAsideOneOrTwo) {
   }
 }
 
+// A lost share comes back byte for byte from any t others; x among the inputs, x out of
+// range or records that rebuild no root give nothing.
+TEST(VantiroReissue, LostShareAgainAndRefusals) {
+  vtc::Minted m = vtc::mint(5, 3);
+  ASSERT_EQ(0, m.rc);
+  const std::vector<uint8_t> given = vtc::pick(m.records, {4, 0, 1});
+  uint8_t out[65];
+  ASSERT_EQ(0, vantiro_reissue(3, given.data(), 3, out));
+  EXPECT_EQ(vtc::pick(m.records, {2}), std::vector<uint8_t>(out, out + 65));
+  struct Row {
+    int k, x, rc;
+  };
+  for (Row r : {Row{3, 1, -1}, Row{3, 0, -1}, Row{3, 256, -1}, Row{2, 4, -3}, Row{1, 4, -1}}) {
+    std::memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(r.rc, vantiro_reissue(r.k, given.data(), r.x, out)) << r.k << " " << r.x;
+    for (uint8_t b : out) ASSERT_EQ(0xAA, b);
+  }
+}
+
+// A given root split anew: any t of the records rebuild it, and nothing is drawn for a
+// refused argument.
+TEST(VantiroSplit, GivenRootSplitsAndProves) {
+  uint8_t pk[32], root[64];
+  ASSERT_EQ(0, ed25519_keypair(pk, root));
+  std::vector<uint8_t> recs(4 * VANTIRO_RECORD_SIZE, 0);
+  ASSERT_EQ(0, vantiro_split(4, 2, root, recs.data()));
+  std::vector<uint8_t> two = vtc::pick(recs, {3, 1});
+  uint8_t rebuilt[64];
+  ASSERT_EQ(0, vantiro_recover(2, two.data(), rebuilt));
+  EXPECT_EQ(vt::bytes(root, root + 64), vt::bytes(rebuilt, rebuilt + 64));
+  EXPECT_EQ(-1, vantiro_split(4, 5, root, recs.data()));
+  EXPECT_EQ(-1, vantiro_split(17, 2, root, recs.data()));
+  secure_zero(root, sizeof root);
+  secure_zero(rebuilt, sizeof rebuilt);
+}
+
 }  // namespace
