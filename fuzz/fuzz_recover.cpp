@@ -2,8 +2,9 @@
 // is cut into k records of 65 bytes (zero-filled when short) in a buffer of exactly that size.
 // A result of 0 must come with a consistent root (OpenSSL derives the stored public key from
 // the seed half); -3 must leave the root wiped; k = 17 must be refused with the root untouched.
-// Where the x coordinates are distinct, the root must be the Lagrange interpolation at 0
-// computed here, and records in reverse order must give the same answer.
+// Where the x coordinates are distinct and none is 0, the root must be the Lagrange
+// interpolation at 0 computed here; records in reverse order must give the same answer; and
+// the records that the misfit search names must be the ones whose removal leaves a root.
 #include <openssl/evp.h>
 
 #include <cstring>
@@ -59,6 +60,12 @@ bool seed_gives_key(const uint8_t* root) {
   return std::memcmp(pk, root + 32, 32) == 0;
 }
 
+bool has_zero_x(int k, const uint8_t* records) {
+  for (int i = 0; i < k; ++i)
+    if (records[i * 65] == 0) return true;
+  return false;
+}
+
 bool distinct_x(int k, const uint8_t* records) {
   bool seen[256] = {};
   for (int i = 0; i < k; ++i) {
@@ -92,8 +99,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (distinct_x(k, records.data())) {
     bytes want = interpolate(k, records.data());
-    FUZZ_CHECK((rc == 0) == seed_gives_key(want.data()));
+    // A record with x = 0 is refused whatever it carries: it would pass for the root.
+    FUZZ_CHECK((rc == 0) == (!has_zero_x(k, records.data()) && seed_gives_key(want.data())));
     if (rc == 0) FUZZ_CHECK(root == want);
+  }
+  if (rc == -3) {
+    // Records named as misfits: without them, the rest must rebuild a root.
+    int misfits[2] = {-1, -1};
+    const int named = vantiro_find_misfits(k, records.data(), misfits);
+    FUZZ_CHECK(named >= 0 && named <= 2);
+    bytes kept;
+    for (int i = 0; i < k; ++i)
+      if (named == 0 || (i != misfits[0] && (named == 1 || i != misfits[1])))
+        kept.insert(kept.end(), records.begin() + i * 65, records.begin() + (i + 1) * 65);
+    if (named > 0) {
+      bytes rebuilt(64, 0);
+      FUZZ_CHECK(vantiro_recover(k - named, kept.data(), rebuilt.data()) == 0);
+    }
   }
 
   bytes reversed(n);
