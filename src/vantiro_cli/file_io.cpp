@@ -35,6 +35,13 @@ bool make_private_descriptor(private_descriptor* p) {
          SetSecurityDescriptorControl(&p->sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
+// The wide form of a path in the system code page: the wide file calls take paths longer
+// than the 260 characters that the narrow ones stop at.
+constexpr int kWidePath = 4096;
+bool widen(const char* path, wchar_t (&out)[kWidePath]) {
+  return MultiByteToWideChar(CP_ACP, 0, path, -1, out, kWidePath) > 0;
+}
+
 FILE* handle_to_stream(HANDLE h, int flags, const char* mode) {
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags);
@@ -50,7 +57,8 @@ FILE* handle_to_stream(HANDLE h, int flags, const char* mode) {
 }  // namespace
 
 bool cli_path_exists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  wchar_t wide[kWidePath];
+  return widen(path, wide) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
 }
 
 FILE* cli_create_new(const char* path, bool secret) {
@@ -61,7 +69,9 @@ FILE* cli_create_new(const char* path, bool secret) {
     if (!make_private_descriptor(&pd)) return nullptr;
     sa.lpSecurityDescriptor = &pd.sd;
   }
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, secret ? &sa : nullptr, CREATE_NEW,
+  wchar_t wide[kWidePath];
+  if (!widen(path, wide)) return nullptr;
+  HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, secret ? &sa : nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   return handle_to_stream(h, _O_WRONLY | _O_BINARY, "wb");
 }
@@ -75,10 +85,12 @@ int cli_sync_dir(const char* dir) {
 
 cli_open_result cli_open_regular(const char* path, FILE** out) {
   *out = nullptr;
-  const DWORD attrs = GetFileAttributesA(path);
+  wchar_t wide[kWidePath];
+  if (!widen(path, wide)) return CLI_OPEN_FAILED;
+  const DWORD attrs = GetFileAttributesW(wide);
   if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return CLI_OPEN_NOT_REGULAR;
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return CLI_OPEN_FAILED;
   // Pipes and character devices could block a read: only disk files are read.
