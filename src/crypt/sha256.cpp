@@ -84,6 +84,11 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
 #undef SHA256_SCHEDULE
 #undef SHA256_ROUND
 
+// Compresses n consecutive blocks at p.
+void compress(sha256_ctx* ctx, const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) sha256_transform(ctx, p + 64 * i);
+}
+
 }  // namespace
 
 void sha256_init(sha256_ctx* ctx) {
@@ -95,17 +100,17 @@ void sha256_init(sha256_ctx* ctx) {
 }
 
 void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len) {
-  crypt_md::absorb<64>(ctx, data, len, [](sha256_ctx* c) {
-    sha256_transform(c, c->buffer);
-    c->bitcount += 512;
+  crypt_md::absorb<64>(ctx, data, len, [](sha256_ctx* c, const uint8_t* p, size_t n) {
+    compress(c, p, n);
+    c->bitcount += 512u * static_cast<uint64_t>(n);
   });
 }
 
 void sha256_final(sha256_ctx* ctx, uint8_t out[32]) {
   const uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
-  crypt_md::pad<64, 8>(ctx, [](sha256_ctx* c) { sha256_transform(c, c->buffer); });
+  crypt_md::pad<64, 8>(ctx, [](sha256_ctx* c) { compress(c, c->buffer, 1); });
   crypt_md::store_be64(ctx->buffer + 56, total);
-  sha256_transform(ctx, ctx->buffer);
+  compress(ctx, ctx->buffer, 1);
   for (int i = 0; i < 8; ++i) crypt_md::store_be32(out + 4 * i, ctx->state[i]);
 }
 

@@ -1,7 +1,9 @@
 // Streaming: a message cut at arbitrary points and fed through several update calls
-// gives the one-shot digest, for every hash of the family.
+// gives the one-shot digest and the very context of a single update, for every hash of
+// the family.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -22,6 +24,29 @@ void feed_in_pieces(Ctx* ctx, Update update, const vt::bytes& msg, std::mt19937&
   }
 }
 
+// Every field, the bytes in the buffer behind buflen included, matches: the context
+// depends only on the bytes absorbed, not on how they were cut.
+template <typename Ctx>
+::testing::AssertionResult same_context(const Ctx& a, const Ctx& b) {
+  const char* differs = std::memcmp(a.state, b.state, sizeof a.state) != 0           ? "state"
+                        : std::memcmp(&a.bitcount, &b.bitcount, sizeof a.bitcount) != 0 ? "bitcount"
+                        : std::memcmp(a.buffer, b.buffer, sizeof a.buffer) != 0       ? "buffer"
+                        : a.buflen != b.buflen                                        ? "buflen"
+                                                                                      : nullptr;
+  if (differs) return ::testing::AssertionFailure() << differs << " differs";
+  return ::testing::AssertionSuccess();
+}
+
+// The context after a single update of the whole message. Contexts compared are zeroed
+// first: the buffer holds whatever was there until a whole block has passed through.
+template <typename Ctx, typename Init, typename Update>
+Ctx whole(Init init, Update update, const vt::bytes& msg) {
+  Ctx ctx{};
+  init(&ctx);
+  update(&ctx, msg.data(), msg.size());
+  return ctx;
+}
+
 TEST(ShaStreaming, ArbitrarySplitsEqualOneShot) {
   std::mt19937 gen(20261208);
   for (int round = 0; round < 200; ++round) {
@@ -29,16 +54,18 @@ TEST(ShaStreaming, ArbitrarySplitsEqualOneShot) {
     vt::bytes msg = vt::pseudo_random(len, static_cast<uint64_t>(round));
 
     uint8_t one[64], streamed[64];
-    sha256_ctx c256;
+    sha256_ctx c256{};
     sha256_init(&c256);
     feed_in_pieces(&c256, sha256_update, msg, gen);
+    ASSERT_TRUE(same_context(c256, whole<sha256_ctx>(sha256_init, sha256_update, msg))) << len;
     sha256_final(&c256, streamed);
     sha256(msg.data(), msg.size(), one);
     ASSERT_EQ(vt::to_hex(streamed, 32), vt::to_hex(one, 32)) << "sha256 len " << len;
 
-    sha512_ctx c512;
+    sha512_ctx c512{};
     sha512_init(&c512);
     feed_in_pieces(&c512, sha512_update, msg, gen);
+    ASSERT_TRUE(same_context(c512, whole<sha512_ctx>(sha512_init, sha512_update, msg))) << len;
     sha512_final(&c512, streamed);
     sha512(msg.data(), msg.size(), one);
     ASSERT_EQ(vt::to_hex(streamed, 64), vt::to_hex(one, 64)) << "sha512 len " << len;
@@ -49,9 +76,10 @@ TEST(ShaStreaming, ArbitrarySplitsEqualOneShot) {
     sha384(msg.data(), msg.size(), one);
     ASSERT_EQ(vt::to_hex(streamed, 48), vt::to_hex(one, 48)) << "sha384 len " << len;
 
-    sha1_ctx c1;
+    sha1_ctx c1{};
     sha1_init(&c1);
     feed_in_pieces(&c1, sha1_update, msg, gen);
+    ASSERT_TRUE(same_context(c1, whole<sha1_ctx>(sha1_init, sha1_update, msg))) << len;
     sha1_final(&c1, streamed);
     sha1(msg.data(), msg.size(), one);
     ASSERT_EQ(vt::to_hex(streamed, 20), vt::to_hex(one, 20)) << "sha1 len " << len;
