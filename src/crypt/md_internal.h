@@ -8,23 +8,34 @@
 
 namespace crypt_md {
 
-// Absorbs len bytes into ctx->buffer (Block bytes) in runs, calling on_block(ctx) as soon
-// as the buffer is full; on_block compresses ctx->buffer and counts it. buflen stays
-// below Block on return.
-template <size_t Block, class Ctx, class OnBlock>
-inline void absorb(Ctx* ctx, const uint8_t* data, size_t len, OnBlock on_block) {
-  while (len > 0) {
+// Absorbs len bytes: a partly filled ctx->buffer (Block bytes) is topped up first, then
+// runs of whole blocks go to on_blocks(ctx, p, n) straight from data, and the rest waits
+// in the buffer. on_blocks compresses the n blocks at p and counts them. buflen stays
+// below Block on return, and the buffer holds what it would had every byte passed through
+// it: the pending tail, then the rest of the last whole block.
+template <size_t Block, class Ctx, class OnBlocks>
+inline void absorb(Ctx* ctx, const uint8_t* data, size_t len, OnBlocks on_blocks) {
+  if (len == 0) return;  // data may be null
+  if (ctx->buflen > 0) {
     size_t take = Block - ctx->buflen;
     if (take > len) take = len;
     memcpy(ctx->buffer + ctx->buflen, data, take);
     ctx->buflen += static_cast<uint32_t>(take);
     data += take;
     len -= take;
-    if (ctx->buflen == Block) {
-      on_block(ctx);
-      ctx->buflen = 0;
-    }
+    if (ctx->buflen < Block) return;
+    on_blocks(ctx, ctx->buffer, size_t{1});
+    ctx->buflen = 0;
   }
+  const size_t whole = len / Block;
+  if (whole > 0) {
+    on_blocks(ctx, data, whole);
+    memcpy(ctx->buffer, data + (whole - 1) * Block, Block);
+    data += whole * Block;
+    len -= whole * Block;
+  }
+  memcpy(ctx->buffer, data, len);
+  ctx->buflen = static_cast<uint32_t>(len);
 }
 
 // Appends 0x80 and zeros up to the length field (the last LenBytes of the block),

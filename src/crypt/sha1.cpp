@@ -54,9 +54,9 @@ void sha1_init(sha1_ctx* ctx) {
 }
 
 void sha1_update(sha1_ctx* ctx, const uint8_t* data, size_t len) {
-  crypt_md::absorb<64>(ctx, data, len, [](sha1_ctx* c) {
-    sha1_transform(c, c->buffer);
-    c->bitcount += 512;
+  crypt_md::absorb<64>(ctx, data, len, [](sha1_ctx* c, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) sha1_transform(c, p + 64 * i);
+    c->bitcount += 512u * static_cast<uint64_t>(n);
   });
 }
 

@@ -2,10 +2,9 @@
 // digest comparison.
 #include "crypt.h"
 #include "md_internal.h"
+#include "sha256_internal.h"
 
-namespace {
-
-const uint32_t K256[64] = {
+const uint32_t sha256_k[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -14,6 +13,8 @@ const uint32_t K256[64] = {
     0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+namespace {
 
 const char hex_lut[] = "0123456789abcdef";
 
@@ -27,7 +28,7 @@ inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 // from a ring of 16 that SHA256_SCHEDULE refills.
 #define SHA256_ROUND(a, b, c, d, e, f, g, h, ab, bc, i)                                   \
   do {                                                                                  \
-    h += rotr(rotr(rotr(e, 14) ^ e, 5) ^ e, 6) + (g ^ (e & (f ^ g))) + K256[i] +        \
+    h += rotr(rotr(rotr(e, 14) ^ e, 5) ^ e, 6) + (g ^ (e & (f ^ g))) + sha256_k[i] +    \
          w[(i) & 15];                                                                   \
     d += h;                                                                             \
     ab = a ^ b;                                                                         \
@@ -84,6 +85,14 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
 #undef SHA256_SCHEDULE
 #undef SHA256_ROUND
 
+// Compresses n consecutive blocks at p, on the SHA extensions where the processor has them.
+void compress(sha256_ctx* ctx, const uint8_t* p, size_t n) {
+#ifdef VANTIRO_SHA_NI
+  if (sha256_ni_available()) return sha256_ni_blocks(ctx->state, p, n);
+#endif
+  for (size_t i = 0; i < n; ++i) sha256_transform(ctx, p + 64 * i);
+}
+
 }  // namespace
 
 void sha256_init(sha256_ctx* ctx) {
@@ -95,17 +104,17 @@ void sha256_init(sha256_ctx* ctx) {
 }
 
 void sha256_update(sha256_ctx* ctx, const uint8_t* data, size_t len) {
-  crypt_md::absorb<64>(ctx, data, len, [](sha256_ctx* c) {
-    sha256_transform(c, c->buffer);
-    c->bitcount += 512;
+  crypt_md::absorb<64>(ctx, data, len, [](sha256_ctx* c, const uint8_t* p, size_t n) {
+    compress(c, p, n);
+    c->bitcount += 512u * static_cast<uint64_t>(n);
   });
 }
 
 void sha256_final(sha256_ctx* ctx, uint8_t out[32]) {
   const uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
-  crypt_md::pad<64, 8>(ctx, [](sha256_ctx* c) { sha256_transform(c, c->buffer); });
+  crypt_md::pad<64, 8>(ctx, [](sha256_ctx* c) { compress(c, c->buffer, 1); });
   crypt_md::store_be64(ctx->buffer + 56, total);
-  sha256_transform(ctx, ctx->buffer);
+  compress(ctx, ctx->buffer, 1);
   for (int i = 0; i < 8; ++i) crypt_md::store_be32(out + 4 * i, ctx->state[i]);
 }
 

@@ -110,11 +110,13 @@ void sha384_init(sha512_ctx* ctx) {
 }
 
 void sha512_update(sha512_ctx* ctx, const uint8_t* data, size_t len) {
-  crypt_md::absorb<128>(ctx, data, len, [](sha512_ctx* c) {
-    sha512_transform(c, c->buffer);
-    const uint64_t low = c->bitcount[0] + 1024;
-    c->bitcount[1] += (low < c->bitcount[0]);  // the pair wraps as one 128-bit number
-    c->bitcount[0] = low;
+  crypt_md::absorb<128>(ctx, data, len, [](sha512_ctx* c, const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      sha512_transform(c, p + 128 * i);
+      const uint64_t low = c->bitcount[0] + 1024;
+      c->bitcount[1] += (low < c->bitcount[0]);  // the pair wraps as one 128-bit number
+      c->bitcount[0] = low;
+    }
   });
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crypt.h"
+#include "sha_paths.h"
 #include "test_support.h"
 
 namespace {
@@ -46,7 +47,10 @@ void check_small_block_padding(Init init, Update update, Final fin) {
   }
 }
 
-TEST(ShaPadding, Sha256Boundaries) {
+using ShaPaddingEachPath = ShaEachPath;
+VT_SHA_EACH_PATH(ShaPaddingEachPath);
+
+TEST_P(ShaPaddingEachPath, Sha256Boundaries) {
   check_small_block_padding<sha256_ctx>(sha256_init, sha256_update, sha256_final);
 }
 
