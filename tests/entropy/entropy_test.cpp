@@ -28,8 +28,9 @@ TEST_F(Entropy, Cutoffs) {
     uint32_t rct, apt;
   } cases[] = {{8.0, 20, 4, 13}, {4.0, 20, 6, 62},  {2.0, 20, 11, 177}, {1.0, 20, 21, 311},
                {0.5, 20, 41, 410}, {8.0, 64, 9, 23},
-               // (1 - p)^512 underflows: the sum never reaches 1 - alpha, the APT cannot fail
-               {0.25, 20, 81, 513}};
+               // The summation from below stalls short of 1 - alpha ((1 - p)^512
+               // underflows, or alpha is below the rounding of 1 - alpha): the exact cutoff.
+               {0.25, 20, 81, 468}, {1.0, 50, 51, 346}, {4.0, 64, 17, 93}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.h << "/" << c.alpha);
     ASSERT_EQ(entropy_init(c.h, c.alpha), 0);
@@ -51,12 +52,26 @@ TEST_F(Entropy, BadInitArgumentsChangeNothing) {
   }
 }
 
-// A ratio alpha_bits / h beyond 32 bits saturates instead of overflowing the conversion.
-TEST_F(Entropy, ExtremeRatioSaturatesRctCutoff) {
-  ASSERT_EQ(entropy_init(1e-300, INT_MAX), 0);
-  EXPECT_EQ(entropy_rct_cutoff(), UINT32_MAX);
-  EXPECT_EQ(entropy_apt_cutoff(), 513u);
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(entropy_health_update(0), 0);
+// A source so poor that even the exact APT cutoff exceeds the window cannot be tested:
+// refused like a bad argument, changing neither the cutoffs nor the test state.
+TEST_F(Entropy, UntestableSourceRefused) {
+  for (auto [h, alpha] : {std::pair{1e-300, INT_MAX}, {0.1, 64}, {0.03, 20}}) {
+    EXPECT_EQ(entropy_init(h, alpha), -2) << h << "/" << alpha;
+    EXPECT_EQ(entropy_rct_cutoff(), 4u);
+    EXPECT_EQ(entropy_apt_cutoff(), 13u);
+  }
+  // h = 0.04 with alpha = 2^-20: P(X = 512) = 2^-20.48, just within the window.
+  ASSERT_EQ(entropy_init(0.04, 20), 0);
+  EXPECT_EQ(entropy_apt_cutoff(), 512u);
+}
+
+// A low-entropy source no longer passes: 98 % zero bytes after entropy_init(1.0, 50).
+TEST_F(Entropy, AptFailsAMostlyConstantSourceAtSmallAlpha) {
+  ASSERT_EQ(entropy_init(1.0, 50), 0);
+  int rc = 0;
+  for (uint32_t i = 0; i < 512 && rc == 0; ++i)
+    rc = entropy_health_update(i % 50 == 49 ? static_cast<uint8_t>(1 + i % 7) : 0);
+  EXPECT_EQ(rc, -1);
 }
 
 TEST_F(Entropy, RepetitionCountFailsAtCutoffAndSticks) {
