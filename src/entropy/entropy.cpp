@@ -183,6 +183,9 @@ int entropy_condition(const uint8_t* in, size_t in_len, uint8_t* out, size_t out
     size_t take = out_len - done < 32 ? out_len - done : 32;
     for (size_t i = 0; i < take; ++i) out[done + i] = block[i];
     done += take;
+    // The block and the context's state are the output: none of it stays behind.
+    secure_zero(block, sizeof block);
+    secure_zero(&ctx, sizeof ctx);
   }
   return 0;
 }
@@ -190,18 +193,14 @@ int entropy_condition(const uint8_t* in, size_t in_len, uint8_t* out, size_t out
 int entropy_gather(uint8_t* out, size_t n) {
   if (out == nullptr || n == 0 || n > kMaxOut) return -2;
   uint8_t samples[2 * kMaxOut];
+  int rc = -1;
   if (crypt_fill_random(samples, 2 * n) != 0) {
     // A failed draw is no entropy, whatever the tests would make of its zeros.
-    secure_zero(samples, sizeof samples);
     g_failed = 1;
-    return -1;
+  } else {
+    for (size_t i = 0; i < 2 * n; ++i) entropy_health_update(samples[i]);
+    if (!g_failed) rc = entropy_condition(samples, 2 * n, out, n);
   }
-  for (size_t i = 0; i < 2 * n; ++i) entropy_health_update(samples[i]);
-  if (g_failed) {
-    secure_zero(samples, sizeof samples);
-    return -1;
-  }
-  int rc = entropy_condition(samples, 2 * n, out, n);
   secure_zero(samples, sizeof samples);
   return rc;
 }
