@@ -27,7 +27,8 @@ int gen_rand(uint8_t* buf, size_t len) {
 
 int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap) {
   static const char hex_lut[] = "0123456789abcdef";
-  if (cap < 2 * len + 1) return -5;
+  // cap >= 2 * len + 1, written so that no huge len can wrap the product.
+  if (cap == 0 || (cap - 1) / 2 < len) return -5;
   for (size_t i = 0; i < len; ++i) {
     out[2 * i] = hex_lut[data[i] >> 4];
     out[2 * i + 1] = hex_lut[data[i] & 15];
@@ -38,6 +39,9 @@ int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap) {
 
 int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig) {
   if (sk == nullptr || msg == nullptr || sig == nullptr) return -1;
+  // Two signatures of one message under the same seed and two public halves share R and
+  // give away the secret scalar: sign only with a root whose halves agree.
+  if (!core_root_matches_seed(sk)) return -3;
   ed25519_sign(sk, msg, len, sig);
   return 0;
 }

@@ -12,16 +12,6 @@ namespace {
 constexpr int kMaxShares = 16;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 
-// Returns true when root[32..63] is the public key that key generation derives from the
-// seed root[0..31]; compared over all 32 bytes.
-bool root_matches_seed(const uint8_t root[VANTIRO_ROOT_SIZE]) {
-  uint8_t pk[32];
-  uint8_t sk[64];
-  ed25519_seed_keypair(pk, sk, root);
-  secure_zero(sk, sizeof sk);
-  return core_equal_ct(pk, root + 32, sizeof pk);
-}
-
 }  // namespace
 
 int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
@@ -38,7 +28,7 @@ int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
   if (rc != 0) return -3;
   // Too few shares, shares of different roots, or repeated or zero x all give a value
   // that is not a root; refuse it rather than hand it out as one.
-  if (!root_matches_seed(root)) {
+  if (!core_root_matches_seed(root)) {
     secure_zero(root, VANTIRO_ROOT_SIZE);
     return -3;
   }
