@@ -66,9 +66,9 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   char sig_hex[2 * kSigSize + 1];
   vantiro_hex(pk, kPubSize, key_hex, sizeof key_hex);
   vantiro_hex(sig, kSigSize, sig_hex, sizeof sig_hex);
+  secure_zero(sig, sizeof sig);
 
   if (anchor_size < VANTIRO_ANCHOR_SIZE) {
-    secure_zero(sig, sizeof sig);
     secure_zero(root, sizeof root);
     return -5;
   }
@@ -77,7 +77,6 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   std::memcpy(anchor + 2, key_hex, 2 * kPubSize);
   std::memcpy(anchor + 2 + 2 * kPubSize, " s=", 3);
   std::memcpy(anchor + 5 + 2 * kPubSize, sig_hex, 2 * kSigSize + 1);
-  secure_zero(sig, sizeof sig);
 
   uint8_t xs[kMaxShares];
   uint8_t shares[kMaxShares * kRowSize];

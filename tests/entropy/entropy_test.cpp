@@ -8,6 +8,8 @@
 
 #include "crypt.h"
 #include "entropy.h"
+#include "os_random_hook.h"
+#include "stack_scan.h"
 #include "test_support.h"
 
 namespace {
@@ -197,6 +199,44 @@ TEST_F(Entropy, FailingSourceNeverYieldsOutput) {
   for (uint8_t b : out) EXPECT_EQ(b, 0xAA);
   ASSERT_EQ(entropy_init(8.0, 20), 0);
   EXPECT_EQ(entropy_gather(out, 4), 0);
+}
+
+// The OS draws of a gather, served from g_samples; where they went is kept.
+bytes g_samples;
+const uint8_t* g_samples_at = nullptr;
+int serve_samples(uint8_t* buf, size_t len) {
+  if (len > g_samples.size()) return -1;
+  std::copy(g_samples.begin(), g_samples.begin() + static_cast<long>(len), buf);
+  g_samples_at = buf;
+  return 1;
+}
+
+// A gather leaves neither its samples nor its output (the conditioning blocks, or the
+// hash state words they were stored from) on the stack, whether the tests pass the
+// samples or refuse them.
+TEST_F(Entropy, GatherLeavesNoSamplesNoOutput) {
+  bytes refused = vt::pseudo_random(124, 22);
+  refused.insert(refused.end(), {7, 7, 7, 7});  // a run that trips the RCT (cutoff 4)
+  for (const auto& [samples, want] : {std::pair{vt::pseudo_random(128, 21), 0}, {refused, -1}}) {
+    SCOPED_TRACE(want);
+    ASSERT_EQ(entropy_init(8.0, 20), 0);
+    g_samples = samples;
+    vt::g_os_random_hook = serve_samples;
+    bytes out(64, 0);
+    int rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after([&] { rc = entropy_gather(out.data(), 64); });
+    vt::g_os_random_hook = nullptr;
+    ASSERT_EQ(want, rc);
+    ASSERT_TRUE(snap.covers(g_samples_at)) << "the scan does not see the gather's frame";
+    EXPECT_FALSE(snap.holds(samples.data(), 32)) << "samples left";
+    if (rc != 0) continue;
+    for (size_t half : {0, 32}) {
+      bytes block(out.begin() + static_cast<long>(half), out.begin() + static_cast<long>(half + 32));
+      EXPECT_FALSE(snap.holds(block)) << "output block left, at " << half;
+      for (size_t w = 0; w < 32; w += 4) std::reverse(block.begin() + static_cast<long>(w), block.begin() + static_cast<long>(w + 4));
+      EXPECT_FALSE(snap.holds(block)) << "hash state words left, at " << half;
+    }
+  }
 }
 
 }  // namespace
