@@ -6,6 +6,8 @@
 #include "crypt.h"
 #include "curve25519_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 void base_point(ge* b) { (void)ge_frombytes(b, B_COMPRESSED); }  // the constant always decodes
