@@ -1,9 +1,9 @@
 // Field arithmetic on two or four elements at once, one per 64-bit lane of an AVX2
 // vector: limb i of every element in vector i, sign-extended. Each lane runs exactly the
 // products and carries of the one-element code (fe_columns.h), for operands whose limbs
-// keep to the bound below (about 3.37 times a reduced element's; debug builds check it). Module-internal; include
-// only between VANTIRO_AVX2_BEGIN and VANTIRO_AVX2_END, and call only where
-// fe_lanes_available() is true.
+// keep to the bound below (about 3.37 times a reduced element's; debug builds check it).
+// Module-internal; include only between VANTIRO_AVX2_BEGIN and VANTIRO_AVX2_END, and call
+// only where fe_lanes_available() is true.
 #pragma once
 
 #include <immintrin.h>

@@ -22,7 +22,8 @@ VT_STACK_LEAF void stack_paint_below() {
 VT_STACK_LEAF void stack_copy_below(StackSnapshot* s) {
   volatile const uint8_t* top = static_cast<volatile const uint8_t*>(__builtin_frame_address(0));
   uint8_t* out = s->data.data();
-  for (size_t i = 1; i <= kStackScanBytes; ++i) out[kStackScanBytes - i] = top[-static_cast<ptrdiff_t>(i)];
+  for (size_t i = 1; i <= kStackScanBytes; ++i)
+    out[kStackScanBytes - i] = top[-static_cast<ptrdiff_t>(i)];
   s->low = reinterpret_cast<uintptr_t>(top) - kStackScanBytes;
 }
 

@@ -18,7 +18,9 @@ struct StackSnapshot {
 
   // True when the region holds the n bytes at needle somewhere.
   bool holds(const uint8_t* needle, size_t n) const;
-  bool holds(const std::vector<uint8_t>& needle) const { return holds(needle.data(), needle.size()); }
+  bool holds(const std::vector<uint8_t>& needle) const {
+    return holds(needle.data(), needle.size());
+  }
   // True when p points into the region.
   bool covers(const void* p) const;
 };
