@@ -1,7 +1,9 @@
 // Internal building blocks of the Curve25519 code, for profiling the rows above: field
-// products one at a time and in pairs, inversion, scalar multiplication. No peers.
+// products, inversion, scalar multiplication. No peers.
 #include "bench_util.h"
 #include "curve25519_internal.h"
+
+using namespace crypt_internal;
 
 namespace bench {
 namespace {
@@ -31,27 +33,6 @@ void register_internal() {
     for (auto _ : st) {
       fe_sq(a, a);
       benchmark::DoNotOptimize(a);
-    }
-    st.SetItemsProcessed(static_cast<int64_t>(st.iterations()));
-  });
-  add("internal/fe_mul_pair", "vantiro", [](benchmark::State& st) {
-    fe a, b, c, d;
-    elements(a, b);
-    elements(c, d);
-    for (auto _ : st) {
-      fe_mul_pair(a, a, b, c, c, d);
-      benchmark::DoNotOptimize(a);
-      benchmark::DoNotOptimize(c);
-    }
-    st.SetItemsProcessed(static_cast<int64_t>(st.iterations()));
-  });
-  add("internal/fe_sq_pair", "vantiro", [](benchmark::State& st) {
-    fe a, b;
-    elements(a, b);
-    for (auto _ : st) {
-      fe_sq_pair(a, a, b, b);
-      benchmark::DoNotOptimize(a);
-      benchmark::DoNotOptimize(b);
     }
     st.SetItemsProcessed(static_cast<int64_t>(st.iterations()));
   });

@@ -3,6 +3,8 @@
 #include "aes_internal.h"
 #include "crypt.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 const uint8_t sbox[256] = {
@@ -69,6 +71,8 @@ inline void mix_columns(uint8_t s[16]) {
 
 }  // namespace
 
+namespace crypt_internal {
+
 void aes256_expand_key(const uint8_t key[32], uint32_t w[60]) {
   for (int i = 0; i < 8; ++i)
     w[i] = static_cast<uint32_t>(key[4 * i]) << 24 | static_cast<uint32_t>(key[4 * i + 1]) << 16 |
@@ -97,6 +101,8 @@ void aes256_encrypt_block(const uint32_t w[60], const uint8_t in[16], uint8_t ou
   add_round_key(s, w + 56);
   for (int i = 0; i < 16; ++i) out[i] = s[i];
 }
+
+}  // namespace crypt_internal
 
 void aes256_ecb_keysetup(aes256_ecb_ctx* ctx, const uint8_t key[32]) { aes256_expand_key(key, ctx->w); }
 

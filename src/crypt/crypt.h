@@ -138,8 +138,11 @@ int ed25519_keypair(uint8_t pk[32], uint8_t sk[64]);
 // clamp(SHA-512(seed)[0..31]) * B, sk = seed || pk. Wipes its digest, clamped scalar and
 // hash context. seed may alias sk.
 void ed25519_seed_keypair(uint8_t pk[32], uint8_t sk[64], const uint8_t seed[32]);
-// Deterministic signature. sig is written only after sk and msg have been read in full,
-// so it may overlap either.
+// Deterministic signature. sk must be a key pair as key generation makes it: the seed
+// followed by its own public key. The public half is hashed as stored, not derived, and
+// signatures of one message under one seed with two public halves give away the secret
+// scalar. sig is written only after sk and msg have been read in full, so it may overlap
+// either.
 void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t sig[64]);
 // 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
 int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);

@@ -1,11 +1,15 @@
 // Module-internal arithmetic behind Ed25519 and X25519: the field GF(2^255 - 19),
-// points of edwards25519 in extended coordinates, and scalars modulo the group order L.
+// points of edwards25519 in extended coordinates, and scalars modulo the group order L,
+// all in namespace crypt_internal (a crypt source file writes
+// "using namespace crypt_internal;" after its includes).
 // Nothing here branches or indexes memory on the value of a field element or scalar,
 // except where a function says its input is public (point decoding).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+namespace crypt_internal {
 
 // ---- Field elements ---------------------------------------------------------------
 
@@ -27,6 +31,8 @@ void fe_sq(fe h, const fe f);
 void fe_sq2(fe h, const fe f);
 // h = 121666 * f; h may alias f.
 void fe_mul121666(fe h, const fe f);
+}  // namespace crypt_internal
+
 // AVX2 lane code is compiled in on x86-64 with GCC or Clang; it runs where the processor
 // has AVX2 (fe_lanes_available), and gives exactly the results of the one-element code.
 // Not on Windows: GCC there does not align the stack for 32-byte vector spills, so a
@@ -43,18 +49,19 @@ void fe_mul121666(fe h, const fe f);
 #define VANTIRO_AVX2_END _Pragma("GCC pop_options")
 #endif
 #endif
+namespace crypt_internal {
+
 bool fe_lanes_available();
 // Test hook: a non-zero off makes every operation below take the one-at-a-time code.
 void fe_lanes_off_FOR_TEST(int off);
 
-// Independent operations at once, each with exactly the result of the one-element
-// function: ha = fa * ga and hb = fb * gb; ha = fa^2 and hb = fb^2; ha = 2 fa^2 and
-// hb = fb^2; h[i] = f[i] * g[i] for four lanes; h[i] = f[i]^2 for four lanes, 2 f[i]^2
-// in the lanes whose bit is set in double_mask. Every input is read before an output is
-// written, so outputs may alias inputs.
-void fe_mul_pair(fe ha, const fe fa, const fe ga, fe hb, const fe fb, const fe gb);
-void fe_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
-void fe_sq2_sq_pair(fe ha, const fe fa, fe hb, const fe fb);
+// Four independent operations at once, each with exactly the result of the one-element
+// function: h[i] = f[i] * g[i]; h[i] = f[i]^2, or 2 f[i]^2 in the lanes whose bit is set
+// in double_mask. Every input is read before an output is written, so outputs may alias
+// inputs. The lanes multiply limbs pre-multiplied by 19 or 38 in 32 bits: exact only
+// while every limb satisfies 19 |f_i| < 2^31 (even i) and 38 |f_i| < 2^31 (odd i), about
+// 3.37 times a reduced element's limbs. The loose sums and differences of three reduced
+// elements fit; from 3.4 times on the products are wrong. Debug builds check the bound.
 void fe_mul4(int32_t* const h[4], const int32_t* const f[4], const int32_t* const g[4]);
 void fe_sq4(int32_t* const h[4], const int32_t* const f[4], unsigned double_mask);
 // out = z^(p-2): the inverse of z, and 0 for z = 0; out may alias z.
@@ -99,6 +106,8 @@ inline void fe_cswap(fe f, fe g, uint32_t b) {
 
 // The Montgomery ladder of x25519 (255 steps over the clamped scalar e, final swap
 // included) with (x2, z2) and (x3, z3) held as lane pairs; only where fe_lanes_available().
+// Its lane products keep to the bound of fe_mul4 (x1 reduced, every other operand a sum
+// or difference of at most two reduced elements).
 void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]);
 
 // ---- Points -----------------------------------------------------------------------
@@ -143,3 +152,5 @@ inline void sc_clamp(uint8_t a[32]) {
   a[31] &= 127;
   a[31] |= 64;
 }
+
+}  // namespace crypt_internal

@@ -7,6 +7,8 @@
 #include "curve25519_internal.h"
 #include "ed25519_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 void base_point(ge* b) { (void)ge_frombytes(b, B_COMPRESSED); }  // the constant always decodes

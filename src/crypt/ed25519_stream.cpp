@@ -7,6 +7,8 @@
 #include "curve25519_internal.h"
 #include "ed25519_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 // Phase markers, unlikely in a state never initialised; any other value, such as the 0

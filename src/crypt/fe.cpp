@@ -3,6 +3,8 @@
 // no memory index depends on a field element.
 #include "curve25519_internal.h"
 
+namespace crypt_internal {
+
 namespace {
 
 int64_t load3(const uint8_t* s) {
@@ -163,3 +165,5 @@ void fe_pow22523(fe out, const fe z) {
   sq_times(t1, t1, 2);   // z^(2^252 - 4)
   fe_mul(out, t1, z);    // z^(2^252 - 3)
 }
+
+}  // namespace crypt_internal

@@ -1,6 +1,6 @@
 // The column sums and carry chains of field multiplication and squaring, written once over
-// a limb type V: int64_t for one element (fe.cpp), a two-lane vector for two independent
-// elements computed side by side (fe_pair.cpp). Each including file first declares, for
+// a limb type V: int64_t for one element (fe.cpp), a vector of two or four lanes for
+// independent elements computed side by side (fe_lanes.h). Each including file first declares, for
 // its V, prod (a signed 32 x 32 -> 64-bit product of limbs), mul19, shl, sar and
 // settle (a scheduling fence that makes the compiler add each row into the sums before it
 // starts the next one, instead of keeping all products alive at once). Every

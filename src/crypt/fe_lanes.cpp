@@ -1,9 +1,11 @@
 // Independent field multiplications and squarings computed side by side. On x86-64
-// processors with AVX2, two or four of them share the 64-bit lanes of vector registers,
+// processors with AVX2, four of them share the 64-bit lanes of vector registers,
 // each lane running exactly the products and carries of fe_mul / fe_sq; elsewhere (or
 // when switched off for a test) they are plain calls one after the other. The choice
 // depends only on the processor, never on the operands.
 #include "curve25519_internal.h"
+
+using namespace crypt_internal;
 
 namespace {
 
@@ -17,31 +19,29 @@ VANTIRO_AVX2_BEGIN
 
 namespace {
 
-template <int N>
-void mul_lanes(int32_t* const h[N], const int32_t* const f[N], const int32_t* const g[N]) {
-  using V = typename Lanes<N>::type;
-  V fv[10], gv[10], hv[10];
-  widen<N>(fv, f);
-  widen<N>(gv, g);
+void mul_lanes(int32_t* const h[4], const int32_t* const f[4], const int32_t* const g[4]) {
+  v4 fv[10], gv[10], hv[10];
+  widen4(fv, f);
+  widen4(gv, g);
   lanes_mul(hv, fv, gv);
-  narrow<N>(h, hv);
+  narrow4(h, hv);
 }
 
-template <int N>
-void sq_lanes(int32_t* const h[N], const int32_t* const f[N], unsigned double_mask) {
-  using V = typename Lanes<N>::type;
-  V fv[10], hv[10];
-  widen<N>(fv, f);
-  V twice{};
-  for (int l = 0; l < N; ++l) twice[l] = ((double_mask >> l) & 1u) ? -1 : 0;
+void sq_lanes(int32_t* const h[4], const int32_t* const f[4], unsigned double_mask) {
+  v4 fv[10], hv[10];
+  widen4(fv, f);
+  v4 twice{};
+  for (int l = 0; l < 4; ++l) twice[l] = ((double_mask >> l) & 1u) ? -1 : 0;
   lanes_sq(hv, fv, twice);
-  narrow<N>(h, hv);
+  narrow4(h, hv);
 }
 
 }  // namespace
 
 VANTIRO_AVX2_END
 #endif
+
+namespace crypt_internal {
 
 bool fe_lanes_available() {
 #ifdef VANTIRO_FE_LANES
@@ -79,44 +79,18 @@ void sq_each(int32_t* const h[N], const int32_t* const f[N], unsigned double_mas
 
 }  // namespace
 
-void fe_mul_pair(fe ha, const fe fa, const fe ga, fe hb, const fe fb, const fe gb) {
-  int32_t* const h[2] = {ha, hb};
-  const int32_t* const f[2] = {fa, fb};
-  const int32_t* const g[2] = {ga, gb};
-#ifdef VANTIRO_FE_LANES
-  if (fe_lanes_available()) return mul_lanes<2>(h, f, g);
-#endif
-  mul_each<2>(h, f, g);
-}
-
-void fe_sq_pair(fe ha, const fe fa, fe hb, const fe fb) {
-  int32_t* const h[2] = {ha, hb};
-  const int32_t* const f[2] = {fa, fb};
-#ifdef VANTIRO_FE_LANES
-  if (fe_lanes_available()) return sq_lanes<2>(h, f, 0);
-#endif
-  sq_each<2>(h, f, 0);
-}
-
-void fe_sq2_sq_pair(fe ha, const fe fa, fe hb, const fe fb) {
-  int32_t* const h[2] = {ha, hb};
-  const int32_t* const f[2] = {fa, fb};
-#ifdef VANTIRO_FE_LANES
-  if (fe_lanes_available()) return sq_lanes<2>(h, f, 1);
-#endif
-  sq_each<2>(h, f, 1);
-}
-
 void fe_mul4(int32_t* const h[4], const int32_t* const f[4], const int32_t* const g[4]) {
 #ifdef VANTIRO_FE_LANES
-  if (fe_lanes_available()) return mul_lanes<4>(h, f, g);
+  if (fe_lanes_available()) return mul_lanes(h, f, g);
 #endif
   mul_each<4>(h, f, g);
 }
 
 void fe_sq4(int32_t* const h[4], const int32_t* const f[4], unsigned double_mask) {
 #ifdef VANTIRO_FE_LANES
-  if (fe_lanes_available()) return sq_lanes<4>(h, f, double_mask);
+  if (fe_lanes_available()) return sq_lanes(h, f, double_mask);
 #endif
   sq_each<4>(h, f, double_mask);
 }
+
+}  // namespace crypt_internal

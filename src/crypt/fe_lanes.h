@@ -1,12 +1,14 @@
 // Field arithmetic on two or four elements at once, one per 64-bit lane of an AVX2
 // vector: limb i of every element in vector i, sign-extended. Each lane runs exactly the
-// products and carries of the one-element code (fe_columns.h). Module-internal; include
-// only between VANTIRO_AVX2_BEGIN and VANTIRO_AVX2_END, and call only where
-// fe_lanes_available() is true.
+// products and carries of the one-element code (fe_columns.h), for operands whose limbs
+// keep to the bound below (about 3.37 times a reduced element's; debug builds check it).
+// Module-internal; include only between VANTIRO_AVX2_BEGIN and VANTIRO_AVX2_END, and call
+// only where fe_lanes_available() is true.
 #pragma once
 
 #include <immintrin.h>
 
+#include <cassert>
 #include <cstdint>
 
 namespace {
@@ -48,29 +50,8 @@ inline void settle(v4& a) { __asm__("" : "+x"(a)); }
 
 namespace {
 
-template <int N>
-struct Lanes;
-template <>
-struct Lanes<2> {
-  using type = v2;
-};
-template <>
-struct Lanes<4> {
-  using type = v4;
-};
-
-template <int N, class V>
-FE_KERNEL void widen(V out[10], const int32_t* const f[N]) {
-  for (int i = 0; i < 10; ++i) {
-    V v{};
-    for (int l = 0; l < N; ++l) v[l] = f[l][i];
-    out[i] = v;
-  }
-}
-
 // Four elements: a 4 x 8 transpose of limbs 0..7 in registers, limbs 8 and 9 apart.
-template <>
-FE_KERNEL void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
+FE_KERNEL void widen4(v4 out[10], const int32_t* const f[4]) {
   const __m256i r0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[0]));
   const __m256i r1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[1]));
   const __m256i r2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(f[2]));
@@ -95,16 +76,8 @@ FE_KERNEL void widen<4, v4>(v4 out[10], const int32_t* const f[4]) {
   out[9] = reinterpret_cast<v4>(_mm256_cvtepi32_epi64(_mm_unpackhi_epi64(s0, s1)));
 }
 
-template <int N, class V>
-FE_KERNEL void narrow(int32_t* const h[N], const V hv[10]) {
-  for (int l = 0; l < N; ++l) {
-    for (int i = 0; i < 10; ++i) h[l][i] = static_cast<int32_t>(hv[i][l]);
-  }
-}
-
 // Four elements: the low halves of the lanes gathered, then the transpose back.
-template <>
-FE_KERNEL void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
+FE_KERNEL void narrow4(int32_t* const h[4], const v4 hv[10]) {
   const __m256i even = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   __m128i p[10];  // p[i] = limb i of a b c d, as 32-bit values
   for (int i = 0; i < 10; ++i) {
@@ -129,8 +102,27 @@ FE_KERNEL void narrow<4, v4>(int32_t* const h[4], const v4 hv[10]) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(h[3] + 8), _mm_unpackhi_epi64(hi, hi));
 }
 
+// The largest limb magnitudes the lanes multiply exactly: 19 times an even limb and 38
+// times an odd one must fit in the 32 bits that pmuldq multiplies.
+constexpr int64_t kLaneEvenLimbMax = 0x7FFFFFFF / 19;  // 3.37 * 2^25
+constexpr int64_t kLaneOddLimbMax = 0x7FFFFFFF / 38;   // 3.37 * 2^24
+
+#ifndef NDEBUG
+template <class V>
+bool lanes_within_bound(const V f[10]) {
+  for (int i = 0; i < 10; ++i) {
+    const int64_t max = (i & 1) ? kLaneOddLimbMax : kLaneEvenLimbMax;
+    for (int l = 0; l < static_cast<int>(sizeof(V) / 8); ++l) {
+      if (f[i][l] > max || f[i][l] < -max) return false;
+    }
+  }
+  return true;
+}
+#endif
+
 template <class V>
 FE_KERNEL void lanes_mul(V h[10], const V f[10], const V g[10]) {
+  assert(lanes_within_bound(f) && lanes_within_bound(g));
   mul_columns(h, f, g);
   carry_product(h);
 }
@@ -138,6 +130,7 @@ FE_KERNEL void lanes_mul(V h[10], const V f[10], const V g[10]) {
 // twice: all ones in the lanes whose column sums are doubled before the carries (fe_sq2).
 template <class V>
 FE_KERNEL void lanes_sq(V h[10], const V f[10], V twice) {
+  assert(lanes_within_bound(f));
   square_columns(h, f);
   for (int i = 0; i < 10; ++i) h[i] += h[i] & twice;
   carry_product(h);

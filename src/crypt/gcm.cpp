@@ -4,6 +4,8 @@
 #include "crypt.h"
 #include "gcm_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 // SP 800-38D bounds: plaintext at most 2^39 - 256 bits, so the 32-bit block counter never
@@ -113,6 +115,8 @@ int gcm_decrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* ciph
 
 }  // namespace
 
+namespace crypt_internal {
+
 b128 b128_from(const uint8_t in[16]) {
   b128 x = {0, 0};
   for (int i = 0; i < 8; ++i) {
@@ -161,6 +165,8 @@ uint8_t gcm_tag_diff(const uint8_t a[16], const uint8_t b[16]) {
   for (int i = 0; i < 16; ++i) d = static_cast<uint8_t>(d | (a[i] ^ b[i]));
   return d;
 }
+
+}  // namespace crypt_internal
 
 int aes256gcm_encrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plain, size_t plain_len,
                       uint8_t* cipher, uint8_t tag[16]) {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace crypt_internal {
+
 // A GF(2^128) element as two big-endian halves: bit 0 of the block (the top bit of its
 // first byte) is the top bit of hi.
 struct b128 {
@@ -26,3 +28,5 @@ void ghash(b128* state, b128 h, const uint8_t* data, size_t len);
 // OR of the byte-wise XOR of two 16-byte tags: 0 exactly when they are equal. Reads all
 // 16 bytes whatever they hold.
 uint8_t gcm_tag_diff(const uint8_t a[16], const uint8_t b[16]);
+
+}  // namespace crypt_internal

@@ -2,6 +2,8 @@
 // decoding, complete addition and a constant-time scalar multiplication.
 #include "curve25519_internal.h"
 
+namespace crypt_internal {
+
 const fe FE_D = {-10913610, 13857413, -15372611, 6949391,   114729,
                  -8787816,  -6275908, -3247719,  -18696448, -12055116};
 const fe FE_D2 = {-21827239, -5839606,  -30745221, 13898782, 229458,
@@ -193,3 +195,5 @@ void ge_scalarmult(ge* out, const uint8_t k[32], const ge* pt) {
   }
   *out = r;
 }
+
+}  // namespace crypt_internal

@@ -9,12 +9,16 @@
 // RtlGenRandom, exported by advapi32 as SystemFunction036.
 extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buffer, ULONG length);
 
+namespace crypt_internal {
+
 int crypt_os_random(uint8_t* buf, size_t len) {
   // One call with a 32-bit length: a request of 2^32 bytes or more fails rather than
   // being cut short.
   if (len > 0xFFFFFFFFu) return -1;
   return SystemFunction036(buf, static_cast<ULONG>(len)) ? 0 : -1;
 }
+
+}  // namespace crypt_internal
 
 uint64_t crypt_time_ms(void) { return GetTickCount64(); }
 
@@ -23,6 +27,8 @@ uint64_t crypt_time_ms(void) { return GetTickCount64(); }
 #include <cerrno>
 #include <sys/random.h>
 #include <time.h>
+
+namespace crypt_internal {
 
 int crypt_os_random(uint8_t* buf, size_t len) {
   size_t done = 0;
@@ -36,6 +42,8 @@ int crypt_os_random(uint8_t* buf, size_t len) {
   }
   return 0;
 }
+
+}  // namespace crypt_internal
 
 uint64_t crypt_time_ms(void) {
   struct timespec ts {};

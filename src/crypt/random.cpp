@@ -2,6 +2,8 @@
 #include "crypt.h"
 #include "random_internal.h"
 
+using namespace crypt_internal;
+
 static int g_random_force_fail = 0;
 
 void crypt_random_force_fail_FOR_TEST(int on) { g_random_force_fail = on; }

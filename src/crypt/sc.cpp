@@ -4,6 +4,8 @@
 #include "crypt.h"
 #include "curve25519_internal.h"
 
+namespace crypt_internal {
+
 namespace {
 
 constexpr int64_t kMask21 = (int64_t{1} << 21) - 1;
@@ -116,3 +118,5 @@ int sc_is_canonical(const uint8_t s[32]) {
   }
   return 0;  // s = L
 }
+
+}  // namespace crypt_internal

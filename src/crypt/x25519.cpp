@@ -5,6 +5,8 @@
 #include "crypt.h"
 #include "curve25519_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 // The ladder one field operation at a time: 255 steps over the clamped scalar e (bit 255

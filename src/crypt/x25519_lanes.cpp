@@ -33,6 +33,8 @@ inline v2 high_pair(v4 a) {
 
 }  // namespace
 
+namespace crypt_internal {
+
 void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
   v2 p[10], q[10], x1x1[10];
   for (int i = 0; i < 10; ++i) {
@@ -97,6 +99,8 @@ void x25519_ladder_lanes(fe x2, fe z2, const fe x1, const uint8_t e[32]) {
     z2[i] = static_cast<int32_t>(p[i][1]);
   }
 }
+
+}  // namespace crypt_internal
 
 VANTIRO_AVX2_END
 #endif

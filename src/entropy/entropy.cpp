@@ -64,9 +64,42 @@ double pow_window(double x) {
   return hi;
 }
 
-// 1 + CRITBINOM(W, 2^-h, 1 - alpha): the smallest count i of the window's first value
-// whose binomial tail has fallen to alpha or less, or 513 (the APT cannot fail) when the
-// sum never reaches 1 - alpha in double precision.
+// The exact 1 + CRITBINOM(W, p, 1 - alpha): one more than the smallest count c whose upper
+// tail P(X > c), X ~ Bin(W, p), is at most alpha; W + 1 when even P(X = W) exceeds alpha.
+// The tail is summed from the top, where no term is lost to rounding against 1 - alpha;
+// terms are carried as mantissa * 2^scale relative to alpha, so neither p^W nor alpha
+// underflows.
+uint32_t apt_cutoff_exact(double p, int alpha_bits) {
+  int p_exp = 0;
+  const double p_mant = std::frexp(p, &p_exp);  // p = p_mant * 2^p_exp, p_mant in [0.5, 1)
+  int64_t scale = int64_t{kAptWindow} * p_exp + alpha_bits;
+  double term = pow_window(p_mant);  // P(X = W) / alpha = term * 2^scale
+  double tail = term;                // P(X >= j) / alpha = tail * 2^scale
+  const auto above_alpha = [&scale](double x) {
+    if (scale > 4096) return x > 0.0;
+    if (scale < -4096) return false;  // x stays below 2^600
+    return std::ldexp(x, static_cast<int>(scale)) > 1.0;
+  };
+  const double odds = (1.0 - p) / p;
+  for (uint32_t j = kAptWindow;; --j) {
+    if (above_alpha(tail)) return j + 1;
+    if (j == 0) return 1;
+    // P(X = j - 1) = P(X = j) * j / (W + 1 - j) * (1 - p) / p
+    term *= static_cast<double>(j) / static_cast<double>(kAptWindow + 1 - j) * odds;
+    tail += term;
+    if (tail > 0x1p600) {
+      term = std::ldexp(term, -600);
+      tail = std::ldexp(tail, -600);
+      scale += 600;
+    }
+  }
+}
+
+// 1 + CRITBINOM(W, 2^-h, 1 - alpha) by summing the binomial terms from the bottom until
+// the sum reaches 1 - alpha in double precision. That sum stalls below 1 - alpha when
+// alpha is small or (1 - p)^W underflows, and the loop then runs out at W + 1, a count no
+// window reaches; there the exact cutoff from the top replaces it. Values where the loop
+// stops earlier are kept as they are.
 uint32_t apt_cutoff(double h, int alpha_bits) {
   const double alpha = std::pow(2.0, -static_cast<double>(alpha_bits));
   const double p = std::pow(2.0, -h);
@@ -79,7 +112,7 @@ uint32_t apt_cutoff(double h, int alpha_bits) {
     sum += term;
     i += 1;
   }
-  return i;
+  return i <= kAptWindow ? i : apt_cutoff_exact(p, alpha_bits);
 }
 
 }  // namespace
@@ -87,8 +120,12 @@ uint32_t apt_cutoff(double h, int alpha_bits) {
 int entropy_init(double min_entropy, int alpha_bits) {
   // Written so that a NaN min-entropy is refused too.
   if (!(min_entropy > 0.0 && min_entropy <= 8.0) || alpha_bits <= 0) return -2;
+  const uint32_t apt = apt_cutoff(min_entropy, alpha_bits);
+  // A cutoff above the window would be a test that can never fail: no window can test
+  // such a source.
+  if (apt > kAptWindow) return -2;
   g_rct_cutoff = rct_cutoff(min_entropy, alpha_bits);
-  g_apt_cutoff = apt_cutoff(min_entropy, alpha_bits);
+  g_apt_cutoff = apt;
   g_failed = 0;
   g_rct_have = 0;
   g_rct_last = 0;
@@ -146,6 +183,9 @@ int entropy_condition(const uint8_t* in, size_t in_len, uint8_t* out, size_t out
     size_t take = out_len - done < 32 ? out_len - done : 32;
     for (size_t i = 0; i < take; ++i) out[done + i] = block[i];
     done += take;
+    // The block and the context's state are the output: none of it stays behind.
+    secure_zero(block, sizeof block);
+    secure_zero(&ctx, sizeof ctx);
   }
   return 0;
 }
@@ -153,18 +193,14 @@ int entropy_condition(const uint8_t* in, size_t in_len, uint8_t* out, size_t out
 int entropy_gather(uint8_t* out, size_t n) {
   if (out == nullptr || n == 0 || n > kMaxOut) return -2;
   uint8_t samples[2 * kMaxOut];
+  int rc = -1;
   if (crypt_fill_random(samples, 2 * n) != 0) {
     // A failed draw is no entropy, whatever the tests would make of its zeros.
-    secure_zero(samples, sizeof samples);
     g_failed = 1;
-    return -1;
+  } else {
+    for (size_t i = 0; i < 2 * n; ++i) entropy_health_update(samples[i]);
+    if (!g_failed) rc = entropy_condition(samples, 2 * n, out, n);
   }
-  for (size_t i = 0; i < 2 * n; ++i) entropy_health_update(samples[i]);
-  if (g_failed) {
-    secure_zero(samples, sizeof samples);
-    return -1;
-  }
-  int rc = entropy_condition(samples, 2 * n, out, n);
   secure_zero(samples, sizeof samples);
   return rc;
 }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "crypt.h"
+
 // Equality of n bytes, examining all of them with no branch on their contents.
 inline bool core_equal_ct(const uint8_t* a, const uint8_t* b, size_t n) {
   uint8_t diff = 0;

@@ -16,7 +16,8 @@ constexpr size_t kSigSize = 64;
 
 int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap) {
   static const char hex_lut[] = "0123456789abcdef";
-  if (cap < 2 * len + 1) return -5;
+  // cap >= 2 * len + 1, written so that no huge len can wrap the product.
+  if (cap == 0 || (cap - 1) / 2 < len) return -5;
   for (size_t i = 0; i < len; ++i) {
     out[2 * i] = hex_lut[data[i] >> 4];
     out[2 * i + 1] = hex_lut[data[i] & 15];
@@ -27,6 +28,9 @@ int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap) {
 
 int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig) {
   if (sk == nullptr || msg == nullptr || sig == nullptr) return -1;
+  // Two signatures of one message under the same seed and two public halves share R and
+  // give away the secret scalar: sign only with a root whose halves agree.
+  if (!core_root_is_consistent(sk)) return -3;
   ed25519_sign(sk, msg, len, sig);
   return 0;
 }
@@ -51,9 +55,9 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   char sig_hex[2 * kSigSize + 1];
   vantiro_hex(pk, kPubSize, key_hex, sizeof key_hex);
   vantiro_hex(sig, kSigSize, sig_hex, sizeof sig_hex);
+  secure_zero(sig, sizeof sig);
 
   if (anchor_size < VANTIRO_ANCHOR_SIZE) {
-    secure_zero(sig, sizeof sig);
     secure_zero(root, sizeof root);
     return -5;
   }
@@ -62,7 +66,6 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   std::memcpy(anchor + 2, key_hex, 2 * kPubSize);
   std::memcpy(anchor + 2 + 2 * kPubSize, " s=", 3);
   std::memcpy(anchor + 5 + 2 * kPubSize, sig_hex, 2 * kSigSize + 1);
-  secure_zero(sig, sizeof sig);
 
   const int rc = vantiro_split(n, t, root, records);
   secure_zero(root, sizeof root);

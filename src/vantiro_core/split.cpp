@@ -29,38 +29,36 @@ int vantiro_split(int n, int t, const uint8_t* root, uint8_t* records) {
   if (n < t || t <= 1 || n > kMaxShares || root == nullptr || records == nullptr) return -1;
   uint8_t xs[kMaxShares];
   uint8_t shares[kMaxShares * kRowSize];
-  g_rng_fail = 0;
-  if (shamir_split(root, kRowSize, n, t, xs, shares, gen_rand) != 0) return -3;
-  if (g_rng_fail != 0) {
-    secure_zero(shares, sizeof shares);
-    return -2;
-  }
-
-  const size_t nn = static_cast<size_t>(n);
-  const size_t tt = static_cast<size_t>(t);
-  for (size_t i = 0; i < nn; ++i) {
-    records[i * kRecord] = xs[i];
-    std::memcpy(records + i * kRecord + 1, shares + i * kRowSize, kRowSize);
-  }
-
-  // Prove the split: the first t shares must rebuild the root.
   uint8_t check_xs[kMaxShares];
   uint8_t check[kMaxShares * kRowSize];
   uint8_t rebuilt[VANTIRO_ROOT_SIZE];
-  for (size_t i = 0; i < tt; ++i) {
-    check_xs[i] = xs[i];
-    std::memcpy(check + i * kRowSize, shares + i * kRowSize, kRowSize);
+  const size_t nn = static_cast<size_t>(n);
+  int rc = 0;
+  g_rng_fail = 0;
+  if (shamir_split(root, kRowSize, n, t, xs, shares, gen_rand) != 0) {
+    rc = -3;
+  } else if (g_rng_fail != 0) {
+    rc = -2;  // with zero coefficients a share row equals the root: no record is written
+  } else {
+    for (size_t i = 0; i < nn; ++i) {
+      records[i * kRecord] = xs[i];
+      std::memcpy(records + i * kRecord + 1, shares + i * kRowSize, kRowSize);
+    }
+    // Prove the split: the first t shares must rebuild the root.
+    for (size_t i = 0; i < static_cast<size_t>(t); ++i) {
+      check_xs[i] = xs[i];
+      std::memcpy(check + i * kRowSize, shares + i * kRowSize, kRowSize);
+    }
+    const int crc = shamir_combine(t, kRowSize, check_xs, check, rebuilt);
+    if (crc != 0 || !core_equal_ct(rebuilt, root, VANTIRO_ROOT_SIZE)) rc = -4;
   }
-  const int crc = shamir_combine(t, kRowSize, check_xs, check, rebuilt);
-  const bool same = crc == 0 && core_equal_ct(rebuilt, root, VANTIRO_ROOT_SIZE);
+  // Every copy of the root, on every path: the share rows, their check copies and the
+  // rebuilt root (the root itself is the caller's).
   secure_zero(shares, sizeof shares);
   secure_zero(check, sizeof check);
   secure_zero(rebuilt, sizeof rebuilt);
-  if (!same) {
-    secure_zero(records, nn * kRecord);
-    return -4;
-  }
-  return 0;
+  if (rc == -4) secure_zero(records, nn * kRecord);
+  return rc;
 }
 
 int vantiro_reissue(int k, const uint8_t* records, int x, uint8_t* out) {

@@ -63,11 +63,12 @@ int vantiro_check_records(int k, const uint8_t* records, int* first, int* second
 // k + k(k-1)/2 rebuilds; every rebuilt root is wiped.
 int vantiro_find_misfits(int k, const uint8_t* records, int misfits[2]);
 
-// Signs len bytes of msg with the 64-byte root secret sk; -1 when a pointer is null.
+// Signs len bytes of msg with the 64-byte root secret sk: 0; -1 when a pointer is null;
+// -3 (sig untouched) when sk[32..63] is not the public key of the seed sk[0..31].
 int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig);
 
 // Lower-case hex of len bytes and a NUL into out; -5 (nothing written) when cap is
-// below 2 * len + 1.
+// below 2 * len + 1, however large len is.
 int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap);
 
 // Parses len hex digits (lower case, len even) into len / 2 bytes; -1 (nothing written

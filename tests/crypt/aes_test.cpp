@@ -8,6 +8,8 @@
 #include "crypt.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 // FIPS 197 appendix C.3.

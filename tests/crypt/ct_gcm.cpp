@@ -22,6 +22,8 @@
 #include "gcm_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 int g_failures = 0;

@@ -12,6 +12,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 int failures = 0;

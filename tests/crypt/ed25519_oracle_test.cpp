@@ -11,6 +11,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 struct Pkey {

@@ -8,6 +8,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 struct Vector {

@@ -1,5 +1,6 @@
 // Ed25519 behaviour: key generation and its failure path, determinism, the S range check,
-// tampering with any bit, and a secret key whose public half does not match.
+// tampering with any bit, a secret key whose public half does not match, and the
+// documented acceptances of small-order and non-canonical keys.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,6 +9,8 @@
 #include "crypt.h"
 #include "curve25519_internal.h"
 #include "test_support.h"
+
+using namespace crypt_internal;
 
 namespace {
 
@@ -130,6 +133,51 @@ TEST(Ed25519, SignatureMayOverlapItsInputs) {
   EXPECT_EQ(ed25519_verify(k.pk, msg.data(), msg.size(), buf.data()), 0);
   ed25519_sign(k.sk, msg.data(), msg.size(), k.sk);  // over the secret key itself
   EXPECT_EQ(bytes(k.sk, k.sk + 64), bytes(expect, expect + 64));
+}
+
+// Two documented acceptances, pinned. The check is cofactorless with no small-order test:
+// the neutral key 01 00..00 with R = 01 00..00 and S = 0 verifies every message. A key
+// given as y + p decodes to the point of y but is hashed as given: with y = 0 (a point A
+// of order 4, so R = -k A with S = 0 verifies whenever k fits), signatures valid under
+// the canonical key fail under p's encoding.
+TEST(Ed25519, SmallOrderAndNonCanonicalKeysAsDocumented) {
+  bytes neutral(32, 0);
+  neutral[0] = 1;
+  bytes trivial = neutral;
+  trivial.resize(64, 0);
+  for (size_t len : {0, 1, 40, 300}) {
+    const bytes msg = vt::pseudo_random(len, 30 + len);
+    EXPECT_EQ(ed25519_verify(neutral.data(), msg.data(), len, trivial.data()), 0) << len;
+  }
+
+  const bytes canonical(32, 0);
+  bytes plus_p(32, 0xFF);
+  plus_p[0] = 0xED;
+  plus_p[31] = 0x7F;
+  ge a, b;
+  ASSERT_EQ(ge_frombytes(&a, canonical.data()), 0);
+  ASSERT_EQ(ge_frombytes(&b, plus_p.data()), 0);
+  uint8_t ea[32], eb[32];
+  ge_tobytes(ea, &a);
+  ge_tobytes(eb, &b);
+  EXPECT_EQ(bytes(ea, ea + 32), bytes(eb, eb + 32));
+
+  bytes minus_a = canonical, two_a(32, 0xFF);
+  minus_a[31] = 0x80;
+  two_a[0] = 0xEC;  // (0, -1): y = p - 1
+  two_a[31] = 0x7F;
+  int valid = 0, refused = 0;
+  for (uint8_t m = 0; m < 32; ++m) {
+    for (const bytes& r : {neutral, canonical, minus_a, two_a}) {
+      bytes sig = r;
+      sig.resize(64, 0);
+      if (ed25519_verify(canonical.data(), &m, 1, sig.data()) != 0) continue;
+      ++valid;
+      if (ed25519_verify(plus_p.data(), &m, 1, sig.data()) != 0) ++refused;
+    }
+  }
+  EXPECT_GT(valid, 8);
+  EXPECT_GT(refused, 4);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 constexpr int kPos[10] = {0, 26, 51, 77, 102, 128, 153, 179, 204, 230};

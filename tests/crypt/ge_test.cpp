@@ -5,6 +5,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 using vt::bytes;

@@ -7,6 +7,8 @@
 #include "curve25519_internal.h"
 #include "test_support.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 class ScOracle : public ::testing::Test {

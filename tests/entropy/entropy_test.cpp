@@ -1,13 +1,17 @@
 // Entropy source: cutoffs from the assessed min-entropy, RCT and APT failures driven by
 // chosen samples, the conditioning function, and gathers from a working and a failing
-// OS source. The module's state is process-wide, so every test starts with entropy_init.
+// OS source, which leave no sample or output on the stack. The module's state is
+// process-wide, so every test starts with entropy_init.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
 #include "crypt.h"
 #include "entropy.h"
+#include "os_random_hook.h"
+#include "stack_scan.h"
 #include "test_support.h"
 
 namespace {
@@ -28,8 +32,9 @@ TEST_F(Entropy, Cutoffs) {
     uint32_t rct, apt;
   } cases[] = {{8.0, 20, 4, 13}, {4.0, 20, 6, 62},  {2.0, 20, 11, 177}, {1.0, 20, 21, 311},
                {0.5, 20, 41, 410}, {8.0, 64, 9, 23},
-               // (1 - p)^512 underflows: the sum never reaches 1 - alpha, the APT cannot fail
-               {0.25, 20, 81, 513}};
+               // The summation from below stalls short of 1 - alpha ((1 - p)^512
+               // underflows, or alpha is below the rounding of 1 - alpha): the exact cutoff.
+               {0.25, 20, 81, 468}, {1.0, 50, 51, 346}, {4.0, 64, 17, 93}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.h << "/" << c.alpha);
     ASSERT_EQ(entropy_init(c.h, c.alpha), 0);
@@ -51,12 +56,26 @@ TEST_F(Entropy, BadInitArgumentsChangeNothing) {
   }
 }
 
-// A ratio alpha_bits / h beyond 32 bits saturates instead of overflowing the conversion.
-TEST_F(Entropy, ExtremeRatioSaturatesRctCutoff) {
-  ASSERT_EQ(entropy_init(1e-300, INT_MAX), 0);
-  EXPECT_EQ(entropy_rct_cutoff(), UINT32_MAX);
-  EXPECT_EQ(entropy_apt_cutoff(), 513u);
-  for (int i = 0; i < 1000; ++i) ASSERT_EQ(entropy_health_update(0), 0);
+// A source so poor that even the exact APT cutoff exceeds the window cannot be tested:
+// refused like a bad argument, changing neither the cutoffs nor the test state.
+TEST_F(Entropy, UntestableSourceRefused) {
+  for (auto [h, alpha] : {std::pair{1e-300, INT_MAX}, {0.1, 64}, {0.03, 20}}) {
+    EXPECT_EQ(entropy_init(h, alpha), -2) << h << "/" << alpha;
+    EXPECT_EQ(entropy_rct_cutoff(), 4u);
+    EXPECT_EQ(entropy_apt_cutoff(), 13u);
+  }
+  // h = 0.04 with alpha = 2^-20: P(X = 512) = 2^-20.48, just within the window.
+  ASSERT_EQ(entropy_init(0.04, 20), 0);
+  EXPECT_EQ(entropy_apt_cutoff(), 512u);
+}
+
+// A low-entropy source no longer passes: 98 % zero bytes after entropy_init(1.0, 50).
+TEST_F(Entropy, AptFailsAMostlyConstantSourceAtSmallAlpha) {
+  ASSERT_EQ(entropy_init(1.0, 50), 0);
+  int rc = 0;
+  for (uint32_t i = 0; i < 512 && rc == 0; ++i)
+    rc = entropy_health_update(i % 50 == 49 ? static_cast<uint8_t>(1 + i % 7) : 0);
+  EXPECT_EQ(rc, -1);
 }
 
 TEST_F(Entropy, RepetitionCountFailsAtCutoffAndSticks) {
@@ -182,6 +201,44 @@ TEST_F(Entropy, FailingSourceNeverYieldsOutput) {
   for (uint8_t b : out) EXPECT_EQ(b, 0xAA);
   ASSERT_EQ(entropy_init(8.0, 20), 0);
   EXPECT_EQ(entropy_gather(out, 4), 0);
+}
+
+// The OS draws of a gather, served from g_samples; where they went is kept.
+bytes g_samples;
+const uint8_t* g_samples_at = nullptr;
+int serve_samples(uint8_t* buf, size_t len) {
+  if (len > g_samples.size()) return -1;
+  std::copy(g_samples.begin(), g_samples.begin() + static_cast<long>(len), buf);
+  g_samples_at = buf;
+  return 1;
+}
+
+// A gather leaves neither its samples nor its output (the conditioning blocks, or the
+// hash state words they were stored from) on the stack, whether the tests pass the
+// samples or refuse them.
+TEST_F(Entropy, GatherLeavesNoSamplesNoOutput) {
+  bytes refused = vt::pseudo_random(124, 22);
+  refused.insert(refused.end(), {7, 7, 7, 7});  // a run that trips the RCT (cutoff 4)
+  for (const auto& [samples, want] : {std::pair{vt::pseudo_random(128, 21), 0}, {refused, -1}}) {
+    SCOPED_TRACE(want);
+    ASSERT_EQ(entropy_init(8.0, 20), 0);
+    g_samples = samples;
+    vt::g_os_random_hook = serve_samples;
+    bytes out(64, 0);
+    int rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after([&] { rc = entropy_gather(out.data(), 64); });
+    vt::g_os_random_hook = nullptr;
+    ASSERT_EQ(want, rc);
+    ASSERT_TRUE(snap.covers(g_samples_at)) << "the scan does not see the gather's frame";
+    EXPECT_FALSE(snap.holds(samples.data(), 32)) << "samples left";
+    if (rc != 0) continue;
+    for (auto half = out.begin(); half != out.end(); half += 32) {
+      bytes block(half, half + 32);
+      EXPECT_FALSE(snap.holds(block)) << "output block left";
+      for (auto w = block.begin(); w != block.end(); w += 4) std::reverse(w, w + 4);
+      EXPECT_FALSE(snap.holds(block)) << "hash state words left";
+    }
+  }
 }
 
 }  // namespace

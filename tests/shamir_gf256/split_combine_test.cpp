@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "shamir_gf256.h"
+#include "stack_scan.h"
 #include "test_support.h"
 
 namespace {
@@ -231,6 +232,35 @@ TEST(ShamirSplitCombine, ManyRandomSplitsRoundTrip) {
     std::vector<int> pick;  // the last t shares
     for (int i = n - t; i < n; ++i) pick.push_back(i);
     EXPECT_EQ(secret, combine(s, secret.size(), pick)) << t << "-of-" << n;
+  }
+}
+
+// The split's coefficient row, with the secret byte in front of it, gives that byte away
+// together with any one share: none of it may stay on the stack. The last row drawn is
+// the one a missing wipe would leave.
+std::vector<uint8_t> g_last_row;
+const uint8_t* g_last_row_at = nullptr;
+int recording_rng(uint8_t* buf, size_t len) {
+  stream_rng(buf, len);
+  g_last_row.assign(buf, buf + len);
+  g_last_row_at = buf;
+  return 0;
+}
+
+TEST(ShamirSplitCombine, SplitLeavesNoCoefficientRow) {
+  for (auto [n, t] : {std::pair{20, 16}, {255, 200}}) {
+    const vt::bytes secret = vt::pseudo_random(64, 8);
+    std::vector<uint8_t> xs(static_cast<size_t>(n)), shares(static_cast<size_t>(n) * 64);
+    g_last_row.reserve(255);
+    int rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after([&] {
+      rc = shamir_split(secret.data(), 64, n, t, xs.data(), shares.data(), recording_rng);
+    });
+    ASSERT_EQ(0, rc);
+    ASSERT_TRUE(snap.covers(g_last_row_at)) << "the scan does not see the split's frame";
+    vt::bytes row = {secret[63]};
+    row.insert(row.end(), g_last_row.begin(), g_last_row.end());
+    EXPECT_FALSE(snap.holds(row)) << n << "/" << t;
   }
 }
 

@@ -122,24 +122,40 @@ TEST(VantiroHexSign, HexEncoding) {
   const vt::bytes all = vt::pseudo_random(32, 5);
   char hex[65];
   EXPECT_EQ(-5, vantiro_hex(all.data(), 32, hex, 64));
+  // A len whose 2 * len + 1 wraps to 5 must not pass for one that fits in 7.
+  EXPECT_EQ(-5, vantiro_hex(data, SIZE_MAX / 2 + 3, out, 7));
+  EXPECT_EQ(-5, vantiro_hex(data, SIZE_MAX, out, 7));
   EXPECT_EQ(0, vantiro_hex(all.data(), 32, hex, 65));
   EXPECT_EQ(vt::to_hex(all), std::string(hex));
 }
 
-TEST(VantiroHexSign, SignRefusesNullsAndMatchesEd25519) {
-  uint8_t pk[32], sk[64], sig[64], ref[64];
+// Refused: null pointers, and a root whose public half is not its seed's (signing under
+// both halves would give away the secret scalar).
+TEST(VantiroHexSign, SignRefusesNullsAndForeignPublicHalfAndMatchesEd25519) {
+  uint8_t pk[32], sk[64], sig[64], ref[64], other_pk[32], other_sk[64];
   ASSERT_EQ(0, ed25519_keypair(pk, sk));
+  ASSERT_EQ(0, ed25519_keypair(other_pk, other_sk));
   const uint8_t msg[5] = {1, 2, 3, 4, 5};
   std::memset(sig, 0xAA, sizeof sig);
   EXPECT_EQ(-1, vantiro_sign(nullptr, msg, sizeof msg, sig));
   EXPECT_EQ(-1, vantiro_sign(sk, nullptr, sizeof msg, sig));
   EXPECT_EQ(-1, vantiro_sign(sk, msg, sizeof msg, nullptr));
+  uint8_t mixed[64];
+  for (int i : {32, 63}) {  // one bit off in the public half
+    std::memcpy(mixed, sk, 64);
+    mixed[i] ^= 1;
+    EXPECT_EQ(-3, vantiro_sign(mixed, msg, sizeof msg, sig)) << i;
+  }
+  std::memcpy(mixed + 32, other_pk, 32);  // another key's public half
+  EXPECT_EQ(-3, vantiro_sign(mixed, msg, sizeof msg, sig));
   for (uint8_t b : sig) ASSERT_EQ(0xAA, b);
   EXPECT_EQ(0, vantiro_sign(sk, msg, sizeof msg, sig));
   ed25519_sign(sk, msg, sizeof msg, ref);
   EXPECT_EQ(vt::bytes(ref, ref + 64), vt::bytes(sig, sig + 64));
   EXPECT_EQ(0, ed25519_verify(pk, msg, sizeof msg, sig));
   secure_zero(sk, sizeof sk);
+  secure_zero(other_sk, sizeof other_sk);
+  secure_zero(mixed, sizeof mixed);
 }
 
 }  // namespace

@@ -1,53 +1,21 @@
 // A random source that fails partway: key generation or any one coefficient draw of the
-// split. This program supplies its own OS random call (getrandom, or SystemFunction036 on
-// Windows), which the library's OS-source code links against instead of the system's.
+// split, through this program's own OS random call.
 #include <gtest/gtest.h>
 
 #include "core_support.h"
+#include "os_random_hook.h"
 
 namespace {
 long g_draws = 0;       // OS random calls so far
 long g_fail_from = -1;  // first call (1-based) that fails; -1 never
 
-bool next_draw_fails() {
+int fail_from_hook(uint8_t*, size_t) {
   ++g_draws;
-  return g_fail_from > 0 && g_draws >= g_fail_from;
+  return g_fail_from > 0 && g_draws >= g_fail_from ? -1 : 0;
 }
-}  // namespace
-
-#if defined(_WIN32)
-
-#include <windows.h>
-
-// On Windows the OS source is SystemFunction036 (RtlGenRandom); this definition takes the
-// place of advapi32's import and forwards to the real one looked up at run time.
-extern "C" BOOLEAN NTAPI SystemFunction036(PVOID buf, ULONG len) {
-  using fn = BOOLEAN(NTAPI*)(PVOID, ULONG);
-  static const fn real = reinterpret_cast<fn>(reinterpret_cast<void (*)()>(
-      GetProcAddress(LoadLibraryW(L"advapi32.dll"), "SystemFunction036")));
-  if (next_draw_fails() || real == nullptr) return FALSE;
-  return real(buf, len);
-}
-
-#else
-
-#include <cerrno>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-extern "C" ssize_t getrandom(void* buf, size_t len, unsigned int flags) {
-  if (next_draw_fails()) {
-    errno = EIO;
-    return -1;
-  }
-  return syscall(SYS_getrandom, buf, len, flags);
-}
-
-#endif
-
-namespace {
 
 TEST(VantiroMintRandomFailure, AnyFailedDrawFailsTheMintAndWritesNoRecords) {
+  vt::g_os_random_hook = fail_from_hook;
   // A 3-of-5 mint draws once for the seed, then 64 times for the coefficients.
   for (long from : {1L, 2L, 3L, 40L, 65L}) {
     uint8_t pub[32];
