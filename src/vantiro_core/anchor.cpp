@@ -24,6 +24,13 @@ int hex_digit(char c) {
 
 bool is_space(char c) { return c == ' ' || c == '\t'; }
 
+// The text is not NUL-terminated: only its len characters are looked at.
+bool all_digits(const char* p, size_t len) {
+  for (size_t i = 0; i < len; ++i)
+    if (p[i] < '0' || p[i] > '9') return false;
+  return true;
+}
+
 // Parses "k=<64 hex> s=<128 hex>" (lower case) of exactly kRecordLen characters.
 bool parse_record(const char* p, size_t len, vantiro_anchor* out) {
   if (len != kRecordLen || std::memcmp(p, "k=", 2) != 0 ||
@@ -55,8 +62,7 @@ bool parse_zone_line(const char* p, size_t len, vantiro_anchor* out) {
     }
     if (tok_len == 2 && std::memcmp(tok, "IN", 2) == 0 && !seen_class) {
       seen_class = true;
-    } else if (tok_len > 0 && tok_len <= 10 && !seen_ttl && !seen_class &&
-               std::strspn(tok, "0123456789") >= tok_len) {
+    } else if (tok_len > 0 && tok_len <= 10 && !seen_ttl && !seen_class && all_digits(tok, tok_len)) {
       seen_ttl = true;
     } else {
       return false;
