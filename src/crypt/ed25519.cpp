@@ -96,7 +96,7 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
   secure_zero(r, sizeof r);
 }
 
-int crypt_ed::verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t h[64]) {
+int ed25519_verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t h[64]) {
   if (!sc_is_canonical(sig + 32)) return -1;  // S >= L
   ge a;
   if (ge_frombytes(&a, pk) != 0) return -1;
@@ -126,5 +126,5 @@ int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const u
   sha512_update(&ctx, pk, 32);
   sha512_update(&ctx, msg, len);
   sha512_final(&ctx, h);
-  return crypt_ed::verify_hashed(pk, sig, h);
+  return ed25519_verify_hashed(pk, sig, h);
 }

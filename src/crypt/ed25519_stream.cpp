@@ -112,9 +112,5 @@ int ed25519_verify_stream_final(ed25519_verify_stream* st) {
   st->phase = 0;
   uint8_t h[64];
   sha512_final(&st->ctx, h);
-  return crypt_ed::verify_hashed(st->pk, st->sig, h);
-}
-
-int ed25519_verify_hashed(const uint8_t pk[32], const uint8_t sig[64], const uint8_t challenge[64]) {
-  return crypt_ed::verify_hashed(pk, sig, challenge);
+  return ed25519_verify_hashed(st->pk, st->sig, h);
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace crypt_internal {
+
 // The round constants, in round order.
 extern const uint32_t sha256_k[64];
 
@@ -22,3 +24,5 @@ void sha256_ni_blocks(uint32_t state[8], const uint8_t* data, size_t blocks);
 bool sha256_ni_available();
 // Test hook: a non-zero off makes SHA-256 take the portable code.
 void sha256_ni_off_FOR_TEST(int off);
+
+}  // namespace crypt_internal

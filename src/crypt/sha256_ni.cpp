@@ -4,6 +4,8 @@
 // sha256msg1 and sha256msg2 compute the message schedule four words at a time.
 #include "sha256_internal.h"
 
+using namespace crypt_internal;
+
 namespace {
 
 int g_ni_off = 0;  // test hook: 1 forces the portable code
@@ -42,7 +44,7 @@ bool cpu_has_sha_ni() {
 
 VANTIRO_SHA_NI_BEGIN
 
-void sha256_ni_blocks(uint32_t state[8], const uint8_t* data, size_t blocks) {
+void crypt_internal::sha256_ni_blocks(uint32_t state[8], const uint8_t* data, size_t blocks) {
   // Byte order of each 32-bit word reversed: the message words are big-endian.
   const __m128i bswap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
   const __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
@@ -88,7 +90,7 @@ void sha256_ni_blocks(uint32_t state[8], const uint8_t* data, size_t blocks) {
 VANTIRO_SHA_NI_END
 #endif
 
-bool sha256_ni_available() {
+bool crypt_internal::sha256_ni_available() {
 #ifdef VANTIRO_SHA_NI
   static const bool have = cpu_has_sha_ni();
   return have && g_ni_off == 0;
@@ -97,4 +99,4 @@ bool sha256_ni_available() {
 #endif
 }
 
-void sha256_ni_off_FOR_TEST(int off) { g_ni_off = off; }
+void crypt_internal::sha256_ni_off_FOR_TEST(int off) { g_ni_off = off; }

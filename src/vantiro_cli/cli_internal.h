@@ -67,8 +67,12 @@ int sync_dir(const char* dir);
 
 // ---- Share output (cmd_mint.cpp) ------------------------------------------------------
 
+// Refuses share counts outside 2 <= t <= n <= 16, printing why.
+bool counts_are_usable(int n, int t);
 // Refuses an empty outdir and one too long for every output path, printing why.
 bool outdir_is_usable(const char* outdir);
+// The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share.
+void share_path(char (&path)[kPathBuf], const char* outdir, int x);
 // When any of <outdir>/share-01.share .. share-<n>.share exists, prints the first and
 // returns true.
 bool refuse_existing_shares(const char* outdir, int n);

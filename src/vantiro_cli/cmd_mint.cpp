@@ -18,6 +18,12 @@ constexpr size_t kDnsLineBuf = 512;
 
 }  // namespace
 
+bool counts_are_usable(int n, int t) {
+  if (n >= t && n <= kMaxShares && t >= 2) return true;
+  std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
+  return false;
+}
+
 bool outdir_is_usable(const char* outdir) {
   if (outdir[0] == '\0') {
     std::fputs("ERROR: outdir must not be empty\n", stderr);
@@ -31,10 +37,14 @@ bool outdir_is_usable(const char* outdir) {
   return true;
 }
 
+void share_path(char (&path)[kPathBuf], const char* outdir, int x) {
+  std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+}
+
 bool refuse_existing_shares(const char* outdir, int n) {
   char path[kPathBuf];
   for (int x = 1; x <= n; ++x) {
-    std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+    share_path(path, outdir, x);
     if (refuse_existing(path)) return true;
   }
   return false;
@@ -46,7 +56,7 @@ int write_share_files(const char* outdir, int n, const uint8_t* records) {
   for (size_t i = 0; i < static_cast<size_t>(n); ++i) {
     const uint8_t* rec = records + i * kRecord;
     const int x = rec[0];
-    std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+    share_path(path, outdir, x);
     if (write_file(path, rec, kRecord, true) != 0) ++not_written;
     uint8_t digest[32];
     sha256(rec, kRecord, digest);
@@ -68,10 +78,7 @@ int finish_ceremony(const char* outdir, int not_written) {
 }
 
 int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
-  if (n < t || n > kMaxShares || t < 2) {
-    std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
-    return 1;
-  }
+  if (!counts_are_usable(n, t)) return 1;
   if (vantiro_fqdn_ok(fqdn, std::strlen(fqdn)) == 0) {
     std::fputs(
         "ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; at most 248 "

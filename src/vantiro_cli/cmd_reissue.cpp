@@ -17,7 +17,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   char path[kPathBuf];
-  std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+  share_path(path, outdir, x);
   if (refuse_existing(path)) return 1;
   const size_t kk = static_cast<size_t>(k);
   uint8_t* records = alloc_zeroed(kk * kRecord);

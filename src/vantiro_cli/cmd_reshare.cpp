@@ -9,10 +9,7 @@ namespace cli {
 
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
                 char** share_paths) {
-  if (n < t || n > kMaxShares || t < 2) {
-    std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
-    return 1;
-  }
+  if (!counts_are_usable(n, t)) return 1;
   if (!outdir_is_usable(outdir)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;

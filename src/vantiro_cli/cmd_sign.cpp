@@ -87,7 +87,6 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   unsigned long long size = 0;
   const bool signed_ok = rebuild_anchored_root(&a, k, share_paths, root) &&
                          sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
-  secure_zero(root, sizeof root);  // wiped already on every path; kept for the reader's ease
   std::fclose(msg);
   if (!signed_ok) return 1;
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;

@@ -2,6 +2,7 @@
 // anchor's key.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli_internal.h"
 #include "crypt.h"
@@ -17,7 +18,7 @@ bool read_signature(const char* path, uint8_t sig[64]) {
   const int rc = read_small_file(path, buf, sizeof buf, &len);
   if (rc == -1) return false;
   if (rc == 0 && len == 64) {
-    for (size_t i = 0; i < 64; ++i) sig[i] = buf[i];
+    std::memcpy(sig, buf, 64);
     return true;
   }
   if (rc == 0 && len > 128 && buf[len - 1] == '\n') --len;

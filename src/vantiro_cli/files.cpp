@@ -53,22 +53,15 @@ int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len) {
   FILE* f = open_input(path);
   if (f == nullptr) return -1;
   size_t total = 0;
-  bool ok = true;
-  for (;;) {
-    size_t got = 0;
-    uint8_t extra;
-    // One byte past cap tells a file of exactly cap bytes from a larger one.
-    ok = total < cap ? read_chunk(f, path, buf + total, cap - total, &got)
-                     : read_chunk(f, path, &extra, 1, &got);
-    if (!ok || got == 0) break;
-    if (total == cap) {
-      std::fclose(f);
-      return -2;
-    }
-    total += got;
-  }
+  size_t extra_got = 0;
+  uint8_t extra;
+  // fread stops short of cap only at the end of the file; one byte more tells a file of
+  // exactly cap bytes from a larger one.
+  const bool ok = read_chunk(f, path, buf, cap, &total) &&
+                  (total < cap || read_chunk(f, path, &extra, 1, &extra_got));
   std::fclose(f);
   if (!ok) return -1;
+  if (extra_got != 0) return -2;
   *len = total;
   return 0;
 }

@@ -96,29 +96,26 @@ int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
 int vantiro_find_misfits(int k, const uint8_t* records, int misfits[2]) {
   if (k < 2 || k > kMaxShares || records == nullptr || misfits == nullptr) return -1;
   uint8_t root[VANTIRO_ROOT_SIZE];
-  // One record set aside (k rebuilds), then two (k(k-1)/2 rebuilds). A level counts only
-  // when exactly one set-aside works: two that both rebuild mean the records hold more
-  // than one root's shares, and naming either would mislead.
-  for (int level = 1; level <= 2; ++level) {
-    int found = 0;
-    unsigned found_skip = 0;
-    for (int i = 0; i < k; ++i) {
-      for (int j = level == 1 ? i : i + 1; j < (level == 1 ? i + 1 : k); ++j) {
-        const unsigned skip = (1u << i) | (1u << j);
-        if (rebuild_without(k, records, skip, root)) {
-          ++found;
-          found_skip = skip;
-        }
-        secure_zero(root, sizeof root);
-      }
+  int found = 0;
+  unsigned found_skip = 0;
+  auto try_without = [&](unsigned skip) {
+    if (rebuild_without(k, records, skip, root)) {
+      ++found;
+      found_skip = skip;
     }
-    if (found > 1) return 0;
-    if (found == 1) {
-      int n = 0;
-      for (int i = 0; i < k; ++i)
-        if ((found_skip >> i) & 1u) misfits[n++] = i;
-      return n;
-    }
+    secure_zero(root, sizeof root);
+  };
+  // One record set aside (k rebuilds), then, when none worked, two (k(k-1)/2 rebuilds).
+  // Only a single working set-aside is named: two that both rebuild mean the records hold
+  // more than one root's shares, and naming either would mislead.
+  for (int i = 0; i < k; ++i) try_without(1u << i);
+  if (found == 0) {
+    for (int i = 0; i < k; ++i)
+      for (int j = i + 1; j < k; ++j) try_without((1u << i) | (1u << j));
   }
-  return 0;
+  if (found != 1) return 0;
+  int n = 0;
+  for (int i = 0; i < k; ++i)
+    if ((found_skip >> i) & 1u) misfits[n++] = i;
+  return n;
 }

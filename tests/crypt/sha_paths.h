@@ -8,6 +8,9 @@
 
 #include "sha256_internal.h"
 
+using crypt_internal::sha256_ni_available;
+using crypt_internal::sha256_ni_off_FOR_TEST;
+
 class ShaEachPath : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
