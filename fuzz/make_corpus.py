@@ -2,8 +2,8 @@
 """Writes the seed corpus of every fuzz target under fuzz/corpus/<target>/.
 
 The seeds start each target on its interesting paths: valid signatures (also under the
-unusual key encodings the verifier accepts), valid share sets, authentic GCM messages, and
-call sequences that instantiate the DRBG. Keys and signatures come from Python's
+unusual key encodings the verifier accepts), valid share sets, authentic GCM messages,
+call sequences that instantiate the DRBG, and anchor texts in the forms DNS tools print. Keys and signatures come from Python's
 cryptography package (OpenSSL) and from the small RFC 8032 arithmetic below; nothing is
 taken from the library under test. Deterministic: the same files on every run.
 
@@ -311,9 +311,36 @@ def drbg_seeds(out):
     write(out, "fuzz_drbg", "short-entropy", f.build())
 
 
+def anchor_seeds(out):
+    def anchor(first):
+        sk = ed25519.Ed25519PrivateKey.from_private_bytes(bytes(range(first, first + 32)))
+        pk = sk.public_key().public_bytes(RAW, serialization.PublicFormat.Raw)
+        return pk, "k=%s s=%s" % (pk.hex(), sk.sign(pk + b"operator").hex())
+
+    def put(name, text):
+        write(out, "fuzz_anchor", name, text.encode("utf-8"))
+
+    pk1, rec1 = anchor(0)
+    _, rec2 = anchor(1)
+    half = rec1.index(" s=") + 1
+    put("zone-line", '_key.example.org. 3600 IN TXT "%s"\n' % rec1)
+    put("dig", "\n; <<>> DiG <<>> TXT _key.example.org\n;; global options: +cmd\n"
+        ";; QUESTION SECTION:\n;_key.example.org.\t\tIN\tTXT\n\n;; ANSWER SECTION:\n"
+        '_key.example.org.\t3600\tIN\tTXT\t"%s"\n\n;; MSG SIZE  rcvd: 283\n\n' % rec1)
+    put("split-escaped", '\ufeff_KEY.sub 1h in Txt ( "%s" "\\115%s" ) ; split\r\n'
+        % (rec1[:half], rec1[half + 1:]))
+    put("host-nslookup", '_key.example.org descriptive text "%s"\r_key.example.org\ttext =\r\r\t"%s"\r'
+        % (rec1, rec1))
+    put("two", '"%s"\n"%s"\n' % (rec1, rec2))
+    y8 = 0x05FC536D880238B13933C6D305ACDFD5F098EFF289F4C345B027B2C28F95E826
+    put("small-order", "k=%s s=%s\n" % ((y8 | 1 << 255).to_bytes(32, "little").hex(), "00" * 64))
+    write(out, "fuzz_anchor", "raw-key", pk1)
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-    for make in (ed25519_seeds, x25519_seeds, recover_seeds, gcm_seeds, hash_kdf_seeds, drbg_seeds):
+    for make in (ed25519_seeds, x25519_seeds, recover_seeds, gcm_seeds, hash_kdf_seeds, drbg_seeds,
+                 anchor_seeds):
         rng.seed(make.__name__)  # one stream per target: a change to one leaves the others
         make(out)
 

@@ -46,6 +46,7 @@ if [ "$what" != linux ]; then
 fi
 
 {
+  echo "version=$(sed -n 's/^project(vantiro_cli VERSION \([^ ]*\).*/\1/p' "$src/CMakeLists.txt")"
   echo "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
   echo "source=$(git -C "$src" rev-parse HEAD 2>/dev/null || echo unknown)"
   dpkg-query -W -f='${Package}=${Version}\n' cmake gcc-12 g++-12 binutils libc6-dev libstdc++-12-dev \

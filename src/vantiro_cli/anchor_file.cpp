@@ -1,42 +1,60 @@
-// Anchor files: read, parsed and checked by the ceremony core; refusals named here.
+// Anchor files: read whole (standard input for "-"), parsed and checked by the ceremony
+// core; refusals named here.
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli_internal.h"
 
 namespace cli {
 
-namespace {
-
-// Larger than any zone line of a valid name, with room for a TTL and class.
-constexpr size_t kAnchorFileMax = 1024;
-
-}  // namespace
-
 bool read_anchor(const char* path, vantiro_anchor* a) {
-  uint8_t buf[kAnchorFileMax];
+  const char* name = shown(path);
+  uint8_t* buf = alloc_zeroed(VANTIRO_ANCHOR_TEXT_MAX);
+  if (buf == nullptr) return false;
   size_t len = 0;
-  const int rc = read_small_file(path, buf, sizeof buf, &len);
-  if (rc == -1) return false;
-  if (rc != 0 || vantiro_anchor_parse(buf, len, a) != 0) {
-    std::fprintf(stderr,
-                 "ERROR: %s is not an anchor (a _key.txt zone line, its quoted k= s= record, "
-                 "or a 32-byte operator.pub)\n",
-                 path);
-    return false;
+  const int read_rc = read_small_file(path, buf, VANTIRO_ANCHOR_TEXT_MAX, &len);
+  int found = 0;
+  const int rc = read_rc == 0    ? vantiro_anchor_parse(buf, len, a, &found)
+                 : read_rc == -2 ? VANTIRO_ANCHOR_TOO_LARGE
+                                 : 0;
+  std::free(buf);
+  if (read_rc == -1) return false;
+  switch (rc) {
+    case 0:
+      break;
+    case VANTIRO_ANCHOR_TOO_LARGE:
+      std::fprintf(stderr, "ERROR: %s is too large for an anchor\n", name);
+      return false;
+    case VANTIRO_ANCHOR_SEVERAL:
+      std::fprintf(stderr, "ERROR: %s holds %d anchor records; give the one to use\n", name,
+                   found);
+      return false;
+    case VANTIRO_ANCHOR_SMALL_ORDER:
+      std::fprintf(stderr, "ERROR: %s carries a key of small order, which proves nothing\n",
+                   name);
+      return false;
+    default:
+      std::fprintf(stderr,
+                   "ERROR: %s is not an anchor (a _key.txt zone line, its quoted k= s= record, "
+                   "or a 32-byte operator.pub)\n",
+                   name);
+      return false;
   }
   if (a->has_sig != 0 && vantiro_anchor_verify(a) != 0) {
     std::fprintf(stderr, "ERROR: the anchor in %s does not verify (its self-signature is not valid)\n",
-                 path);
+                 name);
     return false;
   }
   return true;
 }
 
-void print_anchor_lines(const vantiro_anchor* a) {
+void print_anchor_lines(const vantiro_anchor* a, bool owner_note) {
   std::printf("  key: ");
   phex(a->key, sizeof a->key);
   std::printf("\n");
-  if (a->owner[0] != '\0') std::printf("  owner: %s\n", a->owner);
+  // The self-signature covers the key alone: the name is trusted only through DNS.
+  if (a->owner[0] != '\0')
+    std::printf("  owner: %s%s\n", a->owner, owner_note ? " (not covered by the signature)" : "");
 }
 
 }  // namespace cli

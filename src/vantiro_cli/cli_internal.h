@@ -8,7 +8,7 @@
 
 namespace cli {
 
-constexpr int kMaxShares = 16;
+constexpr int kMaxShares = VANTIRO_MAX_SHARES;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 constexpr size_t kRoot = VANTIRO_ROOT_SIZE;
 constexpr size_t kPathBuf = 512;
@@ -38,11 +38,21 @@ uint8_t* alloc_zeroed(size_t len);
 // Chunk size of streamed reads of messages.
 constexpr size_t kChunk = 64 * 1024;
 
-// Opens a regular file for reading; a FIFO or device is refused without blocking. Prints
-// "cannot read" or "is not a regular file" and returns null on refusal.
-FILE* open_input(const char* path);
+// True for the operand "-", which names standard input.
+bool is_stdin(const char* path);
+// The name of an input in messages: the path, or "standard input" for "-".
+const char* shown(const char* path);
+// No file is ever created under the name "-": prints why and returns true for it.
+bool refuse_stdin_output(const char* path);
 
-// Reads the whole regular file at path when it holds at most cap bytes. Prints "cannot
+// Opens a regular file for reading, or standard input for "-"; a FIFO or device is refused
+// without blocking. Prints "cannot read" or "is not a regular file" and returns null on
+// refusal. close_input closes it (standard input stays open).
+FILE* open_input(const char* path);
+void close_input(FILE* f);
+
+// Reads the whole regular file at path (standard input for "-") when it holds at most cap
+// bytes. Prints "cannot
 // read" on failure; returns -1 then, and -2 (nothing printed) when the file is larger.
 int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len);
 
@@ -52,7 +62,8 @@ bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got
 
 // Writes len bytes as a new file at path, flushed and synced to disk; nothing existing is
 // replaced. Secret files are owner-only and unbuffered, so no copy stays in a stdio
-// buffer. 0, or -1 after printing "cannot write" or "short write".
+// buffer. 0, or -1 after printing "cannot write" or "short write"; a file that was created
+// but could not be written whole, or synced, is removed.
 int write_file(const char* path, const uint8_t* data, size_t len, bool secret);
 
 // When something exists at path, prints "<path> exists; nothing was written" and returns
@@ -69,27 +80,30 @@ int sync_dir(const char* dir);
 
 // Refuses share counts outside 2 <= t <= n <= 16, printing why.
 bool counts_are_usable(int n, int t);
-// Refuses an empty outdir and one too long for every output path, printing why.
-bool outdir_is_usable(const char* outdir);
+// Refuses an empty outdir, "-", and one too long for every output path up to the share
+// file of max_x, printing why.
+bool outdir_is_usable(const char* outdir, int max_x);
 // The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share.
 void share_path(char (&path)[kPathBuf], const char* outdir, int x);
 // When any of <outdir>/share-01.share .. share-<n>.share exists, prints the first and
 // returns true.
 bool refuse_existing_shares(const char* outdir, int n);
-// Writes each of n records as <outdir>/share-<x>.share and prints its report line with
-// the record's fingerprint; returns the number of files not written.
+// Writes each of n records as <outdir>/share-<x>.share and prints the report line of each
+// one written, with the record's fingerprint; returns the number of files not written.
 int write_share_files(const char* outdir, int n, const uint8_t* records);
-// Syncs outdir and reports the files not written; the exit status of the ceremony.
-int finish_ceremony(const char* outdir, int not_written);
+// Syncs outdir and reports the files not written and, when t > 0, a split of n left with
+// fewer than t shares on disk; the exit status of the ceremony.
+int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t);
 
 // ---- Anchors (anchor_file.cpp) --------------------------------------------------------
 
-// Reads and parses the anchor file at path and checks its self-signature when it carries
-// one; prints why it is refused and returns false then.
+// Reads and parses the anchor file at path (standard input for "-") and checks its
+// self-signature when it carries one; prints why it is refused and returns false then.
 bool read_anchor(const char* path, vantiro_anchor* a);
 
-// Prints "  key: <hex>" and, for a zone line, "  owner: <name>" report lines.
-void print_anchor_lines(const vantiro_anchor* a);
+// Prints "  key: <hex>" and, when the anchor came with one, "  owner: <name>" report lines;
+// owner_note adds that the signature does not cover the name.
+void print_anchor_lines(const vantiro_anchor* a, bool owner_note);
 
 // ---- Share files (shares.cpp) ---------------------------------------------------------
 
@@ -97,15 +111,16 @@ void print_anchor_lines(const vantiro_anchor* a);
 // prints the error lines itself; false on any refusal (the records are wiped then).
 bool read_share_set(int k, char** paths, uint8_t* records);
 
-// After a failed rebuild of k records read from paths: prints the refusal, and names the
-// files that do not fit the others when setting them aside rebuilds a root.
-void report_not_a_root(int k, char** paths, const uint8_t* records);
+// After a failed rebuild of k records read from paths: prints the refusal (recover's own
+// line when recovering), and names the files that do not fit the others when setting them
+// aside rebuilds a root.
+void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering);
 
 // Rebuilds the root from k share files with every check, printing every refusal itself.
 // True with the root in root; false with root wiped or never written. records, when not
 // null, is the caller's k * 65 bytes and keeps the records read (the caller wipes it);
 // otherwise a buffer of its own is used and wiped.
-bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records = nullptr);
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering);
 
 // Rebuilds the root as rebuild_root does and checks it against the anchor's key, printing
 // every refusal itself. True with the root in root; false with root wiped.

@@ -11,9 +11,8 @@ namespace cli {
 
 namespace {
 
-constexpr size_t kAnchorBuf = 210;
-// "_key." + a name of up to 253 characters and its trailing dot + " TXT \"" + the anchor
-// record + "\"\n" is at most 460 characters.
+// "_key." + a name of up to 248 characters and its trailing dot + " TXT \"" + the anchor
+// record + "\"\n" is at most 459 characters.
 constexpr size_t kDnsLineBuf = 512;
 
 }  // namespace
@@ -24,13 +23,16 @@ bool counts_are_usable(int n, int t) {
   return false;
 }
 
-bool outdir_is_usable(const char* outdir) {
+bool outdir_is_usable(const char* outdir, int max_x) {
   if (outdir[0] == '\0') {
     std::fputs("ERROR: outdir must not be empty\n", stderr);
     return false;
   }
-  // The longest path written is <outdir>/share-16.share; none may be cut short.
-  if (std::strlen(outdir) + std::strlen("/share-16.share") > kPathBuf - 1) {
+  if (refuse_stdin_output(outdir)) return false;
+  // The longest path written is that of the share at max_x (operator.pub and _key.txt are
+  // shorter); none may be cut short.
+  const int len = std::snprintf(nullptr, 0, "%s/share-%02d.share", outdir, max_x);
+  if (len < 0 || static_cast<size_t>(len) > kPathBuf - 1) {
     std::fputs("ERROR: outdir too long\n", stderr);
     return false;
   }
@@ -57,7 +59,11 @@ int write_share_files(const char* outdir, int n, const uint8_t* records) {
     const uint8_t* rec = records + i * kRecord;
     const int x = rec[0];
     share_path(path, outdir, x);
-    if (write_file(path, rec, kRecord, true) != 0) ++not_written;
+    // A share that is not on disk gets no line: the report lists what can be handed out.
+    if (write_file(path, rec, kRecord, true) != 0) {
+      ++not_written;
+      continue;
+    }
     uint8_t digest[32];
     sha256(rec, kRecord, digest);
     std::printf("    x=%3d -> %s  sha256=", x, path);
@@ -67,13 +73,18 @@ int write_share_files(const char* outdir, int n, const uint8_t* records) {
   return not_written;
 }
 
-int finish_ceremony(const char* outdir, int not_written) {
+int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t) {
   const bool synced = sync_dir(outdir) == 0;
   if (not_written != 0) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: %d file(s) not written; this ceremony is incomplete\n",
                  not_written);
   }
+  if (t > 0 && shares_written < t)
+    std::fprintf(stderr,
+                 "ERROR: only %d of %d shares were written, fewer than %d: this root cannot be "
+                 "rebuilt; do not publish it\n",
+                 shares_written, n, t);
   return synced && not_written == 0 ? 0 : 1;
 }
 
@@ -86,7 +97,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
         stderr);
     return 1;
   }
-  if (!outdir_is_usable(outdir)) return 1;
+  if (!outdir_is_usable(outdir, n)) return 1;
   // Every output path is checked before a key is drawn: nothing is ever replaced.
   char path[kPathBuf];
   char key_path[kPathBuf];
@@ -99,7 +110,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   uint8_t* records = alloc_zeroed(nn * kRecord);
   if (records == nullptr) return 1;
   uint8_t pub[32];
-  char anchor[kAnchorBuf];
+  char anchor[VANTIRO_ANCHOR_SIZE];
   int rc = vantiro_mint(n, t, pub, records, anchor, sizeof anchor);
   if (rc != 0) {
     std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
@@ -113,8 +124,11 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
     return 1;
   }
   int not_written = 0;
+  // The owner is written absolute: a relative one would be read below the zone's origin.
   char line[kDnsLineBuf];
-  const int line_len = std::snprintf(line, sizeof line, "_key.%s TXT \"%s\"\n", fqdn, anchor);
+  const bool absolute = fqdn[std::strlen(fqdn) - 1] == '.';
+  const int line_len = std::snprintf(line, sizeof line, "_key.%s%s TXT \"%s\"\n", fqdn,
+                                     absolute ? "" : ".", anchor);
   if (write_file(key_path, reinterpret_cast<const uint8_t*>(line), static_cast<size_t>(line_len),
                  false) != 0)
     ++not_written;
@@ -125,13 +139,17 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   std::printf("\n  _key.%s TXT -> %s\n", fqdn, anchor);
   std::printf("  wrote %s/operator.pub  %s/_key.txt\n", outdir, outdir);
   std::puts("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
-  not_written += write_share_files(outdir, n, records);
+  const int shares_not_written = write_share_files(outdir, n, records);
+  not_written += shares_not_written;
   secure_zero(records, nn * kRecord);
   std::free(records);
   std::printf("  The whole root is wiped. Any %d shares reconstruct it. No network was touched.\n",
               t);
-  std::printf("  NOW: publish _key.%s + operator.pub; scatter the shares; then reconnect.\n", fqdn);
-  return finish_ceremony(outdir, not_written);
+  // An incomplete ceremony is not to be published.
+  if (not_written == 0)
+    std::printf("  NOW: publish _key.%s + operator.pub; scatter the shares; then reconnect.\n",
+                fqdn);
+  return finish_ceremony(outdir, not_written, n - shares_not_written, n, t);
 }
 
 }  // namespace cli

@@ -13,7 +13,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
     std::fputs("ERROR: need 1<=x<=255\n", stderr);
     return 1;
   }
-  if (!outdir_is_usable(outdir)) return 1;
+  if (!outdir_is_usable(outdir, x)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   char path[kPathBuf];
@@ -46,8 +46,10 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
   std::printf("\n");
   const int not_written = write_share_files(outdir, 1, rec);
   secure_zero(rec, sizeof rec);
-  std::printf("  It belongs to the same split: with the other shares it rebuilds the same root.\n");
-  return finish_ceremony(outdir, not_written);
+  if (not_written == 0)
+    std::printf("  It belongs to the same split: with the other shares it rebuilds the same root.\n");
+  // The other shares stay where they are: no threshold to check here.
+  return finish_ceremony(outdir, not_written, 1 - not_written, 1, 0);
 }
 
 }  // namespace cli

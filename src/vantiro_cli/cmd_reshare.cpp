@@ -10,7 +10,7 @@ namespace cli {
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
                 char** share_paths) {
   if (!counts_are_usable(n, t)) return 1;
-  if (!outdir_is_usable(outdir)) return 1;
+  if (!outdir_is_usable(outdir, n)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   if (refuse_existing_shares(outdir, n)) return 1;
@@ -41,7 +41,7 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k
               t);
   std::printf("  WARNING: the old shares still rebuild this root until every one of them is "
               "destroyed.\n");
-  return finish_ceremony(outdir, not_written);
+  return finish_ceremony(outdir, not_written, n - not_written, n, t);
 }
 
 }  // namespace cli

@@ -10,8 +10,8 @@ namespace cli {
 
 int cmd_selftest() {
   std::puts("== vantiro selftest (mint 3-of-5, recover, verify anchor) ==");
-  uint8_t pub[32];
-  char anchor[210];
+  uint8_t pub[VANTIRO_KEY_SIZE];
+  char anchor[VANTIRO_ANCHOR_SIZE];
   uint8_t records[5 * kRecord];
   int rc = vantiro_mint(5, 3, pub, records, anchor, sizeof anchor);
   if (rc != 0) {
@@ -38,9 +38,8 @@ int cmd_selftest() {
   const bool key_match = std::memcmp(root + 32, pub, sizeof pub) == 0;
 
   // The signature is checked from the anchor text alone, against the minted key.
-  uint8_t msg[40];
-  std::memcpy(msg, pub, 32);
-  std::memcpy(msg + 32, "operator", 8);
+  uint8_t msg[VANTIRO_OPERATOR_MSG_SIZE];
+  vantiro_operator_message(pub, msg);
   bool sig_valid = false;
   const char* s = std::strstr(anchor, "s=");
   if (s != nullptr) {

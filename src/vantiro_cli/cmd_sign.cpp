@@ -76,6 +76,11 @@ int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* 
 
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
              char** share_paths) {
+  if (is_stdin(msg_path)) {
+    std::fputs("ERROR: sign reads the message twice; give a file, not standard input\n", stderr);
+    return 1;
+  }
+  if (refuse_stdin_output(sigout)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   if (refuse_existing(sigout)) return 1;
@@ -87,11 +92,11 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   unsigned long long size = 0;
   const bool signed_ok = rebuild_anchored_root(&a, k, share_paths, root) &&
                          sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
-  std::fclose(msg);
+  close_input(msg);
   if (!signed_ok) return 1;
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;
   std::printf("== signed with the root ==\n");
-  print_anchor_lines(&a);
+  print_anchor_lines(&a, false);
   std::printf("  message: %s (%llu bytes)\n  sha256: ", msg_path, size);
   phex(digest, sizeof digest);
   std::printf("\n  signature: ");

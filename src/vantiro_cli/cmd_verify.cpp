@@ -25,23 +25,28 @@ bool read_signature(const char* path, uint8_t sig[64]) {
   if (rc == 0 && len > 128 && buf[len - 1] == '\r') --len;
   if (rc == 0 && len == 128 && vantiro_unhex(reinterpret_cast<const char*>(buf), 128, sig) == 0)
     return true;
-  std::fprintf(stderr, "ERROR: %s is not a signature (64 bytes, or 128 hex digits)\n", path);
+  std::fprintf(stderr, "ERROR: %s is not a signature (64 bytes, or 128 hex digits)\n",
+               shown(path));
   return false;
 }
 
 }  // namespace
 
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path) {
+  if (msg_path != nullptr && is_stdin(anchor_path) + is_stdin(msg_path) + is_stdin(sig_path) > 1) {
+    std::fputs("ERROR: only one operand can be - (standard input)\n", stderr);
+    return 1;
+  }
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   if (msg_path == nullptr) {
     if (a.has_sig == 0) {
       std::fprintf(stderr, "ERROR: %s is a raw key: it carries no self-signature to verify\n",
-                   anchor_path);
+                   shown(anchor_path));
       return 1;
     }
     std::printf("== anchor verified ==\n");
-    print_anchor_lines(&a);
+    print_anchor_lines(&a, true);
     std::printf("  self-signature: valid\n");
     return 0;
   }
@@ -51,7 +56,7 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
   if (msg == nullptr) return 1;
   uint8_t* chunk = alloc_zeroed(kChunk);
   if (chunk == nullptr) {
-    std::fclose(msg);
+    close_input(msg);
     return 1;
   }
   ed25519_verify_stream st;
@@ -66,19 +71,19 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
     size += got;
   }
   std::free(chunk);
-  std::fclose(msg);
+  close_input(msg);
   if (!ok) return 1;
   if (ed25519_verify_stream_final(&st) != 0) {
     char hex[65];
     vantiro_hex(a.key, sizeof a.key, hex, sizeof hex);
     std::fprintf(stderr, "ERROR: %s does not verify: not a signature of %s under key %s\n",
-                 sig_path, msg_path, hex);
+                 shown(sig_path), shown(msg_path), hex);
     return 1;
   }
   std::printf("== signature verified ==\n");
-  print_anchor_lines(&a);
+  print_anchor_lines(&a, true);
   std::printf("  self-signature: %s\n", a.has_sig != 0 ? "valid" : "none (a raw key)");
-  std::printf("  message: %s (%llu bytes)\n", msg_path, size);
+  std::printf("  message: %s (%llu bytes)\n", shown(msg_path), size);
   return 0;
 }
 

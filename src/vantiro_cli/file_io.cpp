@@ -76,6 +76,16 @@ FILE* cli_create_new(const char* path, bool secret) {
   return handle_to_stream(h, _O_WRONLY | _O_BINARY, "wb");
 }
 
+int cli_remove(const char* path) {
+  wchar_t wide[kWidePath];
+  return widen(path, wide) && DeleteFileW(wide) ? 0 : -1;
+}
+
+FILE* cli_stdin_binary() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return stdin;
+}
+
 int cli_sync(FILE* f) { return _commit(_fileno(f)) == 0 ? 0 : -1; }
 
 int cli_sync_dir(const char* dir) {
@@ -126,6 +136,10 @@ FILE* cli_create_new(const char* path, bool secret) {
   if (f == nullptr) close(fd);
   return f;
 }
+
+int cli_remove(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+
+FILE* cli_stdin_binary() { return stdin; }
 
 int cli_sync(FILE* f) { return fsync(fileno(f)) == 0 ? 0 : -1; }
 

@@ -14,6 +14,12 @@ bool cli_path_exists(const char* path);
 // the platform's default access.
 FILE* cli_create_new(const char* path, bool secret);
 
+// Removes the file at path (one this program created and could not finish). 0 on success.
+int cli_remove(const char* path);
+
+// Standard input, switched to binary mode where the platform has a text mode.
+FILE* cli_stdin_binary();
+
 // Forces the file's written data to stable storage (after fflush). 0 on success.
 int cli_sync(FILE* f);
 

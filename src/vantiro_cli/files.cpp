@@ -20,10 +20,23 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
   ok = ok && cli_sync(f) == 0;
   ok = std::fclose(f) == 0 && ok;
   if (!ok) {
+    // Created new above, so the half-written file is ours alone: it goes, rather than
+    // stay behind looking like a finished one.
+    cli_remove(path);
     std::fprintf(stderr, "ERROR: short write %s\n", path);
     return -1;
   }
   return 0;
+}
+
+bool is_stdin(const char* path) { return path[0] == '-' && path[1] == '\0'; }
+
+const char* shown(const char* path) { return is_stdin(path) ? "standard input" : path; }
+
+bool refuse_stdin_output(const char* path) {
+  if (!is_stdin(path)) return false;
+  std::fputs("ERROR: - is not a file name\n", stderr);
+  return true;
 }
 
 uint8_t* alloc_zeroed(size_t len) {
@@ -33,6 +46,7 @@ uint8_t* alloc_zeroed(size_t len) {
 }
 
 FILE* open_input(const char* path) {
+  if (is_stdin(path)) return cli_stdin_binary();
   FILE* f = nullptr;
   const cli_open_result rc = cli_open_regular(path, &f);
   if (rc == CLI_OPEN_FAILED) std::fprintf(stderr, "ERROR: cannot read %s\n", path);
@@ -40,10 +54,14 @@ FILE* open_input(const char* path) {
   return f;
 }
 
+void close_input(FILE* f) {
+  if (f != stdin) std::fclose(f);
+}
+
 bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got) {
   *got = std::fread(buf, 1, cap, f);
   if (*got < cap && std::ferror(f) != 0) {
-    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    std::fprintf(stderr, "ERROR: cannot read %s\n", shown(path));
     return false;
   }
   return true;
@@ -59,7 +77,7 @@ int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len) {
   // exactly cap bytes from a larger one.
   const bool ok = read_chunk(f, path, buf, cap, &total) &&
                   (total < cap || read_chunk(f, path, &extra, 1, &extra_got));
-  std::fclose(f);
+  close_input(f);
   if (!ok) return -1;
   if (extra_got != 0) return -2;
   *len = total;

@@ -66,11 +66,17 @@ bool read_share_set(int k, char** paths, uint8_t* records) {
   return false;
 }
 
-void report_not_a_root(int k, char** paths, const uint8_t* records) {
-  std::fputs(
-      "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
-      "of different roots)\n",
-      stderr);
+void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering) {
+  if (recovering)
+    std::fputs(
+        "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
+        "of different roots)\n",
+        stderr);
+  else
+    std::fputs(
+        "ERROR: the shares do not rebuild a root (too few shares, a damaged share, or shares "
+        "of different roots)\n",
+        stderr);
   int misfits[2];
   const int found = vantiro_find_misfits(k, records, misfits);
   for (int i = 0; i < found; ++i)
@@ -78,7 +84,7 @@ void report_not_a_root(int k, char** paths, const uint8_t* records) {
                  paths[misfits[i]]);
 }
 
-bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records) {
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering) {
   const size_t kk = static_cast<size_t>(k);
   uint8_t* own = records == nullptr ? alloc_zeroed(kk * kRecord) : nullptr;
   uint8_t* recs = records != nullptr ? records : own;
@@ -86,8 +92,11 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records) {
   int rc = -1;
   if (read_share_set(k, paths, recs)) {  // wipes the records on refusal
     rc = vantiro_recover(k, recs, root);
-    if (rc == -3) report_not_a_root(k, paths, recs);
-    if (rc != 0 && rc != -3) std::fputs("ERROR: recover failed\n", stderr);
+    if (rc == -3) report_not_a_root(k, paths, recs, recovering);
+    if (rc != 0 && rc != -3)
+      std::fputs(recovering ? "ERROR: recover failed\n"
+                            : "ERROR: more shares than any split issues (at most 16)\n",
+                 stderr);
   }
   if (own != nullptr) {
     secure_zero(own, kk * kRecord);
@@ -98,7 +107,7 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records) {
 
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
                            uint8_t* records) {
-  if (!rebuild_root(k, paths, root, records)) return false;
+  if (!rebuild_root(k, paths, root, records, false)) return false;
   if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);

@@ -13,21 +13,6 @@ namespace {
 // Bytes of stack cleared after a command: well beyond the deepest call chain below it.
 constexpr size_t kScrubBytes = 64 * 1024;
 
-const char kUsage[] =
-    "Ardessa Vantiro CLI\n"
-    "  vantiro-cli selftest\n"
-    "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
-    "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
-    "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
-    "  vantiro-cli verify <anchor> [<message> <signature>]\n"
-    "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
-    "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n";
-
-int usage() {
-  std::fputs(kUsage, stderr);
-  return 1;
-}
-
 // The hash, signing and interpolation routines leave their temporaries (message
 // schedules, hash states, scalars) on the stack below the command, and inlined copies
 // of shares and roots leave their last 16-byte pieces in vector registers. Overwriting
@@ -66,48 +51,183 @@ int parse_count(const char* s) {
   return static_cast<int>(v);
 }
 
-// The commands added after the first three, each with its own argument counts; -1 when
-// argv[1] is none of them.
-int dispatch_added(int argc, char** argv) {
-  if (std::strcmp(argv[1], "verify") == 0) {
-    if (argc == 3) return cli::cmd_verify(argv[2], nullptr, nullptr);
-    if (argc == 5) return cli::cmd_verify(argv[2], argv[3], argv[4]);
-    return usage();
-  }
-  if (std::strcmp(argv[1], "sign") == 0) {
-    if (argc < 7) return usage();
-    return cli::cmd_sign(argv[2], argv[3], argv[4], argc - 5, argv + 5);
-  }
-  if (std::strcmp(argv[1], "reshare") == 0) {
-    if (argc < 8) return usage();
-    return cli::cmd_reshare(parse_count(argv[2]), parse_count(argv[3]), argv[4], argv[5],
-                            argc - 6, argv + 6);
-  }
-  if (std::strcmp(argv[1], "reissue") == 0) {
-    if (argc < 7) return usage();
-    return cli::cmd_reissue(parse_count(argv[2]), argv[3], argv[4], argc - 5, argv + 5);
-  }
-  return -1;
+bool is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
+// A handler's result that asks for the usage text instead (operand counts the table's
+// bounds cannot say, such as verify's one or three).
+constexpr int kShowUsage = -1;
+
+// ---- Options: they stand right after the command name; "--" ends them -----------------
+
+constexpr unsigned kOptHelp = 1u << 0;
+
+struct option_row {
+  const char* name;
+  unsigned bit;
+};
+
+const option_row kOptions[] = {
+    {"--help", kOptHelp},
+};
+
+// ---- Commands --------------------------------------------------------------------------
+
+struct command_row {
+  const char* name;
+  const char* usage;  // the operands, after "vantiro-cli <name>"
+  const char* about;  // what it does, for "<name> --help"
+  int min_operands;
+  int max_operands;   // -1: any number
+  unsigned options;   // the options it takes
+  int (*run)(int argc, char** argv);  // the operands; the exit status or kShowUsage
+};
+
+int run_help(int argc, char** argv);
+int run_version(int, char**);
+
+int run_selftest(int, char**) { return cli::cmd_selftest(); }
+
+int run_mint(int, char** argv) {
+  return cli::cmd_mint(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3]);
 }
 
-int dispatch(int argc, char** argv) {
-  if (argc < 2) return usage();
-  const int added = dispatch_added(argc, argv);
-  if (added >= 0) return added;
-  if (std::strcmp(argv[1], "selftest") == 0) return cli::cmd_selftest();
-  if (argc == 6) {
-    if (std::strcmp(argv[1], "mint") == 0)
-      return cli::cmd_mint(parse_count(argv[2]), parse_count(argv[3]), argv[4], argv[5]);
-    if (std::strcmp(argv[1], "recover") == 0) return cli::cmd_recover(argv[2], 3, argv + 3);
-    return usage();
-  }
-  if (argc <= 3) return usage();
-  if (std::strcmp(argv[1], "recover") != 0) return usage();
-  if (argc == 4) {
+int run_recover(int argc, char** argv) {
+  if (argc == 2) {
     std::fputs("ERROR: need >= t shares\n", stderr);
     return 1;
   }
-  return cli::cmd_recover(argv[2], argc - 3, argv + 3);
+  return cli::cmd_recover(argv[0], argc - 1, argv + 1);
+}
+
+int run_sign(int argc, char** argv) {
+  return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3);
+}
+
+int run_verify(int argc, char** argv) {
+  if (argc == 2) return kShowUsage;
+  return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr)
+                   : cli::cmd_verify(argv[0], argv[1], argv[2]);
+}
+
+int run_reshare(int argc, char** argv) {
+  return cli::cmd_reshare(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], argc - 4,
+                          argv + 4);
+}
+
+int run_reissue(int argc, char** argv) {
+  return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3);
+}
+
+const command_row kCommands[] = {
+    {"selftest", "",
+     "Mints a 3-of-5 root in memory, rebuilds it from shares 1, 3 and 5 and verifies its\n"
+     "anchor from the text alone; prints PASS or FAIL and writes nothing. Further operands\n"
+     "are ignored.",
+     0, -1, kOptHelp, run_selftest},
+    {"mint", "<n> <t> <fqdn> <outdir>",
+     "Mints a root and splits it into n shares of which any t rebuild it (2 <= t <= n <= 16).\n"
+     "Writes operator.pub, the zone line _key.txt for _key.<fqdn> and one owner-only file\n"
+     "per share into the existing directory outdir, all created new.",
+     4, 4, kOptHelp, run_mint},
+    {"recover", "<outkey> <share1> <share2> ...",
+     "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
+     "owner-only file outkey.",
+     2, -1, kOptHelp, run_recover},
+    {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
+     "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
+     "signature is written to the new file sigout only after it verifies under the anchor's\n"
+     "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
+     "file.",
+     5, -1, kOptHelp, run_sign},
+    {"verify", "<anchor> [<message> <signature>]",
+     "Checks the anchor's self-signature, and the signature of the message under its key.\n"
+     "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
+     "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
+     1, 3, kOptHelp, run_verify},
+    {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
+     "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
+     "written into outdir; the published anchor stays.",
+     6, -1, kOptHelp, run_reshare},
+    {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
+     "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
+     "again, byte for byte, or a share for a new custodian.",
+     5, -1, kOptHelp, run_reissue},
+    {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
+     kOptHelp, run_help},
+    {"version", "", "Prints the program's version.", 0, 0, kOptHelp, run_version},
+};
+
+const command_row* find_command(const char* name) {
+  for (const command_row& c : kCommands)
+    if (is(name, c.name)) return &c;
+  return nullptr;
+}
+
+void print_usage_line(FILE* to, const command_row& c) {
+  std::fprintf(to, "  vantiro-cli %s%s%s\n", c.name, c.usage[0] != '\0' ? " " : "", c.usage);
+}
+
+int usage(FILE* to, int status) {
+  std::fputs("Ardessa Vantiro CLI\n", to);
+  for (const command_row& c : kCommands) print_usage_line(to, c);
+  return status;
+}
+
+int command_help(const command_row& c) {
+  std::fputs("usage:\n", stdout);
+  print_usage_line(stdout, c);
+  std::printf("\n%s\n", c.about);
+  return 0;
+}
+
+int run_help(int argc, char** argv) {
+  if (argc == 0) return usage(stdout, 0);
+  const command_row* c = find_command(argv[0]);
+  return c != nullptr ? command_help(*c) : usage(stderr, 1);
+}
+
+int run_version(int, char**) {
+  std::printf("vantiro-cli %s\n", VANTIRO_VERSION);
+  return 0;
+}
+
+int dispatch(int argc, char** argv) {
+  if (argc < 2) return usage(stderr, 1);
+  const char* word = argv[1];
+  if (is(word, "--help") || is(word, "-h")) return usage(stdout, 0);
+  if (is(word, "--version")) return run_version(0, nullptr);
+  if (word[0] == '-' && word[1] != '\0') {
+    std::fprintf(stderr, "ERROR: unknown option %s\n", word);
+    return 1;
+  }
+  const command_row* c = find_command(word);
+  if (c == nullptr) return usage(stderr, 1);
+  int i = 2;
+  unsigned given = 0;
+  for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
+    if (argv[i][2] == '\0') {  // "--": operands follow, whatever they look like
+      ++i;
+      break;
+    }
+    const option_row* o = nullptr;
+    for (const option_row& row : kOptions)
+      if (is(argv[i], row.name)) o = &row;
+    if (o == nullptr) {
+      std::fprintf(stderr, "ERROR: unknown option %s\n", argv[i]);
+      return 1;
+    }
+    if ((c->options & o->bit) == 0) {
+      std::fprintf(stderr, "ERROR: %s does not take %s\n", c->name, o->name);
+      return 1;
+    }
+    given |= o->bit;
+  }
+  if ((given & kOptHelp) != 0) return command_help(*c);
+  const int operands = argc - i;
+  if (operands < c->min_operands || (c->max_operands >= 0 && operands > c->max_operands))
+    return usage(stderr, 1);
+  const int status = c->run(operands, argv + i);
+  return status == kShowUsage ? usage(stderr, 1) : status;
 }
 
 }  // namespace

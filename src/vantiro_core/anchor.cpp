@@ -1,81 +1,252 @@
 // Anchor records as operators and relying parties hold them: the zone line that minting
-// writes, the quoted TXT text that DNS query tools print, or the raw public key.
+// writes, a zone file, the output of a DNS query tool, or the raw public key.
+//
+// The text is read line by line. A line holds a record when it is
+//   k=<hex> s=<hex>                                   the record alone, bare
+//   "<str>" ["<str>"...]                              the strings alone (dig +short)
+//   <owner> [ttl] [class] TXT [(] "<str>"... [)]      a zone line; ttl and class in either
+//   <blank> [ttl] [class] TXT [(] "<str>"... [)]      order, or a zone line with no owner
+//   <owner> descriptive text "<str>"...               host
+//   <owner> text = "<str>"...                         nslookup
+// and the joined strings are the record. Windows' nslookup puts the strings on a line of
+// their own after "<owner> text =" and a blank line; that owner carries over to them. A
+// line of any other form, or of an owner that is not "_key[.<name>]", holds no record.
 #include <cstring>
 
+#include "core_internal.h"
 #include "crypt.h"
 #include "vantiro_core.h"
 
 namespace {
 
-constexpr size_t kKeyHex = 64;
-constexpr size_t kSigHex = 128;
-constexpr size_t kRecordLen = 2 + kKeyHex + 3 + kSigHex;  // "k=" key " s=" sig: 197
+constexpr size_t kKeyHex = 2 * VANTIRO_KEY_SIZE;
+constexpr size_t kSigHex = 2 * VANTIRO_SIG_SIZE;
+constexpr size_t kOwnerMax = sizeof vantiro_anchor::owner - 1;
+// Every record takes a line of its own, so n different ones need n * (LEN + 1) - 1 bytes
+// at least: no text of the largest size read holds more than this.
+constexpr size_t kMaxRecords = (VANTIRO_ANCHOR_TEXT_MAX + 1) / (VANTIRO_ANCHOR_LEN + 1);
+
+// The y coordinates of the points of small order, little-endian: 0 (order 4), 1 (the
+// identity), p - 1 (order 2), and y8 and p - y8 (order 8).
+constexpr uint8_t kSmallOrderY[5][VANTIRO_KEY_SIZE] = {
+    {0},
+    {1},
+    {0xec, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+     0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+     0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x7f},
+    {0x26, 0xe8, 0x95, 0x8f, 0xc2, 0xb2, 0x27, 0xb0, 0x45, 0xc3, 0xf4,
+     0x89, 0xf2, 0xef, 0x98, 0xf0, 0xd5, 0xdf, 0xac, 0x05, 0xd3, 0xc6,
+     0x33, 0x39, 0xb1, 0x38, 0x02, 0x88, 0x6d, 0x53, 0xfc, 0x05},
+    {0xc7, 0x17, 0x6a, 0x70, 0x3d, 0x4d, 0xd8, 0x4f, 0xba, 0x3c, 0x0b,
+     0x76, 0x0d, 0x10, 0x67, 0x0f, 0x2a, 0x20, 0x53, 0xfa, 0x2c, 0x39,
+     0xcc, 0xc6, 0x4e, 0xc7, 0xfd, 0x77, 0x92, 0xac, 0x03, 0x7a},
+};
 
 bool is_label_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
          c == '-' || c == '_';
 }
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
+  if (is_digit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
 
-bool is_space(char c) { return c == ' ' || c == '\t'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// The text is not NUL-terminated: only its len characters are looked at.
-bool all_digits(const char* p, size_t len) {
-  for (size_t i = 0; i < len; ++i)
-    if (p[i] < '0' || p[i] > '9') return false;
+char to_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A stretch of the text, which is not NUL-terminated: only its n characters are looked at.
+struct Span {
+  const char* p = nullptr;
+  size_t n = 0;
+};
+
+// Whether w is the lower-case word lw in any letter case.
+bool is_word(Span w, const char* lw) {
+  const size_t n = std::strlen(lw);
+  if (w.n != n) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (to_lower(w.p[i]) != lw[i]) return false;
   return true;
 }
 
-// Parses "k=<64 hex> s=<128 hex>" (lower case) of exactly kRecordLen characters.
-bool parse_record(const char* p, size_t len, vantiro_anchor* out) {
-  if (len != kRecordLen || std::memcmp(p, "k=", 2) != 0 ||
+// A TTL: seconds, or BIND's units (1h, 1h30m, 2d, 1w; any case).
+bool is_ttl(Span w) {
+  bool units = false;
+  size_t i = 0;
+  while (i < w.n) {
+    size_t digits = 0;
+    for (; i < w.n && is_digit(w.p[i]); ++i) ++digits;
+    if (digits == 0 || digits > 10) return false;
+    if (i == w.n) return !units;  // a bare number only alone
+    const char u = to_lower(w.p[i++]);
+    if (u != 's' && u != 'm' && u != 'h' && u != 'd' && u != 'w') return false;
+    units = true;
+  }
+  return w.n > 0;
+}
+
+// "_key" (any case), alone or followed by "." and a DNS name, and short enough to keep.
+bool owner_ok(Span w) {
+  if (w.n < 4 || w.n > kOwnerMax || !is_word(Span{w.p, 4}, "_key")) return false;
+  return w.n == 4 || (w.p[4] == '.' && vantiro_fqdn_ok(w.p + 5, w.n - 5) != 0);
+}
+
+struct Record {
+  uint8_t key[VANTIRO_KEY_SIZE];
+  uint8_t sig[VANTIRO_SIG_SIZE];
+};
+
+// Parses "k=<64 hex> s=<128 hex>" (lower case) of exactly VANTIRO_ANCHOR_LEN characters.
+bool parse_record(const char* p, size_t len, Record* out) {
+  if (len != VANTIRO_ANCHOR_LEN || std::memcmp(p, "k=", 2) != 0 ||
       std::memcmp(p + 2 + kKeyHex, " s=", 3) != 0)
     return false;
   return vantiro_unhex(p + 2, kKeyHex, out->key) == 0 &&
          vantiro_unhex(p + 5 + kKeyHex, kSigHex, out->sig) == 0;
 }
 
-// Parses a zone line: owner [ttl] [IN] TXT "record". The owner is "_key." and a DNS name.
-bool parse_zone_line(const char* p, size_t len, vantiro_anchor* out) {
+enum class Tok { End, Word, String, Open, Close, Bad };
+
+// The tokens of one line: words, quoted strings, parentheses; a ';' outside quotes ends
+// the line. The strings' decoded text is joined as DNS joins a TXT record's strings; only
+// a record's length of it is kept, a longer join just marks the line as too long.
+struct Lexer {
+  Lexer(const char* text, size_t len) : p(text), n(len) {}
+
+  const char* p;
+  size_t n;
   size_t i = 0;
-  while (i < len && !is_space(p[i])) ++i;
-  const size_t owner_len = i;
-  if (owner_len <= 5 || owner_len >= sizeof out->owner || std::memcmp(p, "_key.", 5) != 0 ||
-      !vantiro_fqdn_ok(p + 5, owner_len - 5))
-    return false;
-  bool seen_ttl = false, seen_class = false;
-  for (;;) {
-    if (i == len || !is_space(p[i])) return false;
-    while (i < len && is_space(p[i])) ++i;
-    size_t end = i;
-    while (end < len && !is_space(p[end])) ++end;
-    const char* tok = p + i;
-    const size_t tok_len = end - i;
-    if (tok_len == 3 && std::memcmp(tok, "TXT", 3) == 0) {
-      i = end;
-      break;
-    }
-    if (tok_len == 2 && std::memcmp(tok, "IN", 2) == 0 && !seen_class) {
-      seen_class = true;
-    } else if (tok_len > 0 && tok_len <= 10 && !seen_ttl && !seen_class && all_digits(tok, tok_len)) {
-      seen_ttl = true;
-    } else {
-      return false;
-    }
-    i = end;
+  Span word;
+  char joined[VANTIRO_ANCHOR_LEN] = {};
+  size_t joined_len = 0;
+  bool too_long = false;
+
+  Tok next() {
+    while (i < n && is_blank(p[i])) ++i;
+    if (i == n || p[i] == ';') return Tok::End;
+    if (p[i] == '(') return ++i, Tok::Open;
+    if (p[i] == ')') return ++i, Tok::Close;
+    if (p[i] == '"') return string() ? Tok::String : Tok::Bad;
+    const size_t start = i;
+    while (i < n && !is_blank(p[i]) && p[i] != ';' && p[i] != '"' && p[i] != '(' && p[i] != ')')
+      ++i;
+    word = Span{p + start, i - start};
+    return Tok::Word;
   }
-  if (i == len || !is_space(p[i])) return false;
-  while (i < len && is_space(p[i])) ++i;
-  if (len - i != kRecordLen + 2 || p[i] != '"' || p[len - 1] != '"') return false;
-  if (!parse_record(p + i + 1, kRecordLen, out)) return false;
-  std::memcpy(out->owner, p, owner_len);
-  out->owner[owner_len] = '\0';
-  return true;
+
+  // A quoted string with the escapes of DNS presentation format: \DDD (decimal, at most
+  // 255) is that byte, a backslash before any other character is that character. The
+  // closing quote must be on the same line.
+  bool string() {
+    ++i;
+    while (i < n) {
+      char c = p[i++];
+      if (c == '"') return true;
+      if (c == '\\') {
+        if (i == n) return false;
+        if (is_digit(p[i])) {
+          if (n - i < 3 || !is_digit(p[i + 1]) || !is_digit(p[i + 2])) return false;
+          const int v = (p[i] - '0') * 100 + (p[i + 1] - '0') * 10 + (p[i + 2] - '0');
+          if (v > 255) return false;
+          c = static_cast<char>(v);
+          i += 3;
+        } else {
+          c = p[i++];
+        }
+      }
+      if (joined_len < sizeof joined)
+        joined[joined_len++] = c;
+      else
+        too_long = true;
+    }
+    return false;
+  }
+};
+
+// What a line holds.
+struct Line {
+  enum Kind { Blank, Other, Record, OwnerNext } kind = Other;
+  Span owner;             // Record, OwnerNext: the owner token, empty when there is none
+  bool owner_ok = false;  // the owner is an anchor's (always so when empty)
+  bool alone = false;     // Record: the strings alone, with nothing before them
+  ::Record rec{};         // Record
+};
+
+Line scan_line(const char* p, size_t n) {
+  Line line;
+  // The bare record, with blanks around it and perhaps a comment after it.
+  Span bare{p, n};
+  while (bare.n > 0 && is_blank(bare.p[0])) ++bare.p, --bare.n;
+  if (const void* semi = std::memchr(bare.p, ';', bare.n))
+    bare.n = static_cast<size_t>(static_cast<const char*>(semi) - bare.p);
+  while (bare.n > 0 && is_blank(bare.p[bare.n - 1])) --bare.n;
+  if (parse_record(bare.p, bare.n, &line.rec)) {
+    line.kind = Line::Record;
+    line.owner_ok = true;
+    return line;
+  }
+
+  Lexer lx{p, n};
+  Tok t = lx.next();
+  if (t == Tok::End) {
+    line.kind = Line::Blank;
+    return line;
+  }
+  const bool owned = !is_blank(p[0]) && t == Tok::Word;
+  if (owned) {
+    line.owner = lx.word;
+    t = lx.next();
+  }
+  bool parens = false;
+  if (t == Tok::Word && owned && is_word(lx.word, "descriptive")) {  // host
+    if (lx.next() != Tok::Word || !is_word(lx.word, "text")) return line;
+    t = lx.next();
+  } else if (t == Tok::Word && owned && is_word(lx.word, "text")) {  // nslookup
+    if (lx.next() != Tok::Word || !is_word(lx.word, "=")) return line;
+    t = lx.next();
+    if (t == Tok::End) {
+      line.kind = Line::OwnerNext;
+      line.owner_ok = owner_ok(line.owner);
+      return line;
+    }
+  } else if (t == Tok::Word) {  // a zone line: TTL and class, each at most once, then TXT
+    bool ttl = false, cls = false;
+    for (;;) {
+      if (is_word(lx.word, "txt")) break;
+      if (!cls && is_word(lx.word, "in"))
+        cls = true;
+      else if (!ttl && is_ttl(lx.word))
+        ttl = true;
+      else
+        return line;
+      if (lx.next() != Tok::Word) return line;
+    }
+    t = lx.next();
+    if (t == Tok::Open) {
+      parens = true;
+      t = lx.next();
+    }
+  } else if (owned) {
+    return line;
+  } else {
+    line.alone = true;
+  }
+  if (t != Tok::String) return line;
+  while (t == Tok::String) t = lx.next();
+  if (parens) {
+    if (t != Tok::Close) return line;
+    t = lx.next();
+  }
+  if (t != Tok::End || lx.too_long || !parse_record(lx.joined, lx.joined_len, &line.rec))
+    return line;
+  line.kind = Line::Record;
+  line.owner_ok = line.owner.n == 0 || owner_ok(line.owner);
+  return line;
 }
 
 }  // namespace
@@ -108,35 +279,90 @@ int vantiro_unhex(const char* hex, size_t len, uint8_t* out) {
   return 0;
 }
 
-int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out) {
-  if (data == nullptr || out == nullptr) return -1;
-  vantiro_anchor a{};
-  if (len == sizeof a.key) {  // operator.pub: the raw key, nothing to check it by
+int vantiro_key_has_small_order(const uint8_t key[VANTIRO_KEY_SIZE]) {
+  // y is the low 255 bits. y + 19 reaches bit 255 exactly when y >= p, and its low 255
+  // bits are then y - p: the reduced y is picked by mask, with no branch on the key.
+  uint8_t y[VANTIRO_KEY_SIZE], t[VANTIRO_KEY_SIZE];
+  std::memcpy(y, key, sizeof y);
+  y[31] &= 0x7f;
+  unsigned carry = 19;
+  for (size_t i = 0; i < sizeof y; ++i) {
+    carry += y[i];
+    t[i] = static_cast<uint8_t>(carry);
+    carry >>= 8;
+  }
+  const uint8_t reduce = static_cast<uint8_t>(-(t[31] >> 7));
+  t[31] &= 0x7f;
+  for (size_t i = 0; i < sizeof y; ++i)
+    y[i] = static_cast<uint8_t>((t[i] & reduce) | (y[i] & ~reduce));
+  int hit = 0;
+  for (const uint8_t* s : kSmallOrderY) hit |= core_equal_ct(y, s, sizeof y) ? 1 : 0;
+  return hit;
+}
+
+int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, int* found) {
+  if (found != nullptr) *found = 0;
+  if (data == nullptr || out == nullptr) return VANTIRO_ANCHOR_NONE;
+  if (len > VANTIRO_ANCHOR_TEXT_MAX) return VANTIRO_ANCHOR_TOO_LARGE;
+  if (len == VANTIRO_KEY_SIZE) {  // operator.pub: the raw key, nothing to check it by
+    if (found != nullptr) *found = 1;
+    if (vantiro_key_has_small_order(data) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
+    vantiro_anchor a{};
     std::memcpy(a.key, data, sizeof a.key);
     *out = a;
     return 0;
   }
+
+  Record seen[kMaxRecords];
+  size_t count = 0;
+  Span owner;         // of the first record line that has one
+  Span next_owner;    // Windows' nslookup: the owner of the strings on a coming line
+  int next_kind = 0;  // 0 none, 1 an anchor's owner, -1 another owner
   const char* p = reinterpret_cast<const char*>(data);
-  if (len > 0 && p[len - 1] == '\n') --len;
-  if (len > 0 && p[len - 1] == '\r') --len;
-  if (std::memchr(p, '\n', len) != nullptr || std::memchr(p, '\0', len) != nullptr) return -1;
-  bool ok;
-  if (len > 0 && p[0] == '"')
-    ok = len == kRecordLen + 2 && p[len - 1] == '"' && parse_record(p + 1, kRecordLen, &a);
-  else if (len > 0 && p[0] == 'k')
-    ok = parse_record(p, len, &a);
-  else
-    ok = parse_zone_line(p, len, &a);
-  if (!ok) return -1;
+  size_t i = len >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  while (i < len) {
+    size_t end = i;
+    while (end < len && p[end] != '\n' && p[end] != '\r') ++end;
+    Line line = scan_line(p + i, end - i);
+    i = end + (end + 1 < len && p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1);
+
+    if (line.kind == Line::Blank) continue;
+    if (line.kind == Line::OwnerNext) {
+      next_owner = line.owner;
+      next_kind = line.owner_ok ? 1 : -1;
+      continue;
+    }
+    const int carried = next_kind;
+    next_kind = 0;
+    if (line.kind != Line::Record || !line.owner_ok) continue;
+    if (line.alone && carried != 0) {
+      if (carried < 0) continue;
+      line.owner = next_owner;
+    }
+    if (owner.n == 0) owner = line.owner;
+    size_t j = 0;
+    while (j < count && std::memcmp(&seen[j], &line.rec, sizeof line.rec) != 0) ++j;
+    if (j == count && count < kMaxRecords) seen[count++] = line.rec;  // the bound is never hit
+  }
+
+  if (found != nullptr) *found = static_cast<int>(count);
+  if (count == 0) return VANTIRO_ANCHOR_NONE;
+  // Two different records are refused as such whatever their keys: the text does not
+  // name one anchor.
+  if (count > 1) return VANTIRO_ANCHOR_SEVERAL;
+  if (vantiro_key_has_small_order(seen[0].key) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
+  vantiro_anchor a{};
+  std::memcpy(a.key, seen[0].key, sizeof a.key);
+  std::memcpy(a.sig, seen[0].sig, sizeof a.sig);
   a.has_sig = 1;
+  if (owner.n != 0) std::memcpy(a.owner, owner.p, owner.n);
   *out = a;
   return 0;
 }
 
 int vantiro_anchor_verify(const vantiro_anchor* a) {
   if (a == nullptr || a->has_sig == 0) return -1;
-  uint8_t msg[32 + 8];
-  std::memcpy(msg, a->key, 32);
-  std::memcpy(msg + 32, "operator", 8);
+  uint8_t msg[VANTIRO_OPERATOR_MSG_SIZE];
+  vantiro_operator_message(a->key, msg);
   return ed25519_verify(a->key, msg, sizeof msg, a->sig) == 0 ? 0 : -1;
 }

@@ -8,9 +8,8 @@
 
 namespace {
 
-constexpr int kMaxShares = 16;
-constexpr size_t kPubSize = 32;
-constexpr size_t kSigSize = 64;
+constexpr size_t kPubSize = VANTIRO_KEY_SIZE;
+constexpr size_t kSigSize = VANTIRO_SIG_SIZE;
 
 }  // namespace
 
@@ -26,6 +25,12 @@ int vantiro_hex(const uint8_t* data, size_t len, char* out, size_t cap) {
   return 0;
 }
 
+void vantiro_operator_message(const uint8_t key[VANTIRO_KEY_SIZE],
+                              uint8_t msg[VANTIRO_OPERATOR_MSG_SIZE]) {
+  std::memcpy(msg, key, VANTIRO_KEY_SIZE);
+  std::memcpy(msg + VANTIRO_KEY_SIZE, VANTIRO_OPERATOR_WORD, sizeof VANTIRO_OPERATOR_WORD - 1);
+}
+
 int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig) {
   if (sk == nullptr || msg == nullptr || sig == nullptr) return -1;
   // Two signatures of one message under the same seed and two public halves share R and
@@ -36,7 +41,7 @@ int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig
 }
 
 int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
-  if (n < t || t <= 1 || n > kMaxShares || pub == nullptr || records == nullptr ||
+  if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || pub == nullptr || records == nullptr ||
       anchor == nullptr)
     return -1;
 
@@ -45,9 +50,8 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   if (ed25519_keypair(pk, root) != 0) return -2;  // keypair has zeroed both
   std::memcpy(pub, pk, kPubSize);
 
-  uint8_t msg[kPubSize + 8];
-  std::memcpy(msg, pk, kPubSize);
-  std::memcpy(msg + kPubSize, "operator", 8);
+  uint8_t msg[VANTIRO_OPERATOR_MSG_SIZE];
+  vantiro_operator_message(pk, msg);
   uint8_t sig[kSigSize];
   ed25519_sign(root, msg, sizeof msg, sig);
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kMaxShares = 16;
+constexpr int kMaxShares = VANTIRO_MAX_SHARES;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 

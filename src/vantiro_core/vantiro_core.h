@@ -11,12 +11,28 @@
 
 #include "crypt.h"
 
+// ---- The ceremony's constants ---------------------------------------------------------
+
+// Most shares a split issues (and a rebuild takes).
+constexpr int VANTIRO_MAX_SHARES = 16;
 // A share record: x byte followed by 64 share bytes.
 constexpr size_t VANTIRO_RECORD_SIZE = 65;
 // The root secret: Ed25519 seed followed by the public key.
 constexpr size_t VANTIRO_ROOT_SIZE = 64;
-// The anchor record "k=<64 hex> s=<128 hex>" with its NUL.
-constexpr size_t VANTIRO_ANCHOR_SIZE = 198;
+constexpr size_t VANTIRO_KEY_SIZE = 32;
+constexpr size_t VANTIRO_SIG_SIZE = 64;
+// The anchor record "k=<64 hex> s=<128 hex>": its length, and with its NUL.
+constexpr size_t VANTIRO_ANCHOR_LEN = 2 + 2 * VANTIRO_KEY_SIZE + 3 + 2 * VANTIRO_SIG_SIZE;
+constexpr size_t VANTIRO_ANCHOR_SIZE = VANTIRO_ANCHOR_LEN + 1;
+// The largest anchor text read: a zone file or a DNS tool's output holding the record.
+constexpr size_t VANTIRO_ANCHOR_TEXT_MAX = 64 * 1024;
+// The operator message that the anchor's self-signature covers: the key, then this word.
+constexpr char VANTIRO_OPERATOR_WORD[] = "operator";
+constexpr size_t VANTIRO_OPERATOR_MSG_SIZE = VANTIRO_KEY_SIZE + sizeof VANTIRO_OPERATOR_WORD - 1;
+
+// Writes the operator message of key into msg.
+void vantiro_operator_message(const uint8_t key[VANTIRO_KEY_SIZE],
+                              uint8_t msg[VANTIRO_OPERATOR_MSG_SIZE]);
 
 // Mints a fresh root, signs the operator message, writes the anchor record, splits the
 // root into n records (any t rebuild it), proves the split and wipes the root.
@@ -84,17 +100,37 @@ int vantiro_fqdn_ok(const char* fqdn, size_t len);
 // A published anchor: the root's public key, and the self-signature over the operator
 // message (the key followed by "operator") when the form carries one.
 struct vantiro_anchor {
-  uint8_t key[32];
-  uint8_t sig[64];
+  uint8_t key[VANTIRO_KEY_SIZE];
+  uint8_t sig[VANTIRO_SIG_SIZE];
   int has_sig;     // 0 for a raw public key
-  char owner[256]; // the zone line's owner name ("_key.<fqdn>"), else empty
+  char owner[256]; // the owner name as the text gives it ("_key.<fqdn>", "_key"), else empty
 };
 
-// Parses the bytes of an anchor file in any form its holders keep: the zone line
-// '<owner> [ttl] [IN] TXT "k=<hex> s=<hex>"' (owner "_key.<fqdn>"), the record alone,
-// quoted as DNS query tools print it or bare, each with one optional line end; or the 32
-// raw bytes of the public key. 0, or -1 (out untouched) for anything else.
-int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out);
+// What vantiro_anchor_parse refuses.
+enum : int {
+  VANTIRO_ANCHOR_NONE = -1,         // no anchor record in the text
+  VANTIRO_ANCHOR_SEVERAL = -2,      // two or more different records
+  VANTIRO_ANCHOR_SMALL_ORDER = -3,  // the key has small order: any signature can match it
+  VANTIRO_ANCHOR_TOO_LARGE = -5,    // more than VANTIRO_ANCHOR_TEXT_MAX bytes
+};
+
+// Parses an anchor from the bytes of a file or a DNS tool's output: exactly 32 bytes are
+// a raw public key (operator.pub); anything else is text of at most
+// VANTIRO_ANCHOR_TEXT_MAX bytes that holds exactly one record "k=<64 hex> s=<128 hex>"
+// (lower case) - the record alone, bare or quoted; a zone line with TTL and class in
+// either order; the output of dig, kdig, host or nslookup; or a zone file, whose other
+// lines are skipped. A UTF-8 byte-order mark, blank lines, LF, CRLF or CR line ends and
+// ';' comments outside quotes are allowed; a record split into several quoted strings is
+// joined as DNS joins them. The same record given more than once counts once.
+// 0 with the anchor in out, or one of the codes above (out untouched); *found, when not
+// null, receives the number of different records seen (0, 1, or more on SEVERAL).
+// Bounded: one pass, no recursion, no heap.
+int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out,
+                         int* found = nullptr);
+
+// 1 when the 32-byte encoded key is one of the eight points of small order in any
+// encoding (canonical or not, either sign bit), whose signatures prove nothing; else 0.
+int vantiro_key_has_small_order(const uint8_t key[VANTIRO_KEY_SIZE]);
 
 // 0 when the anchor carries a self-signature that verifies under its key; -1 when it does
 // not or carries none.

@@ -30,12 +30,17 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
          "  vantiro-cli verify <anchor> [<message> <signature>]\n"
          "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
-         "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n")
+         "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n"
+         "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
             "at most 248 characters)\n")
 NOT_A_ROOT = ("ERROR: recover failed: the shares do not rebuild a root (too few shares, "
               "or shares of different roots)\n")
+NOT_REBUILT = ("ERROR: the shares do not rebuild a root (too few shares, a damaged share, or "
+               "shares of different roots)\n")
+NOT_AN_ANCHOR = ("is not an anchor (a _key.txt zone line, its quoted k= s= record, or a 32-byte "
+                 "operator.pub)\n")
 SELFTEST_BANNER = "== vantiro selftest (mint 3-of-5, recover, verify anchor) ==\n"
 
 
@@ -56,7 +61,7 @@ class CliCase(unittest.TestCase):
     def path(self, *parts):
         return os.path.join(self.tmp, *parts)
 
-    def run_cli(self, *args, env=None, preload=False, cwd=None, stdout=None):
+    def run_cli(self, *args, env=None, preload=False, cwd=None, stdout=None, stdin=b""):
         cmd = shlex.split(OPTS.launcher) + [OPTS.cli] + list(args)
         full_env = dict(os.environ)
         if OPTS.launcher:
@@ -66,7 +71,7 @@ class CliCase(unittest.TestCase):
         full_env.update(env or {})
         # stdout: a file to write the report to instead of a pipe (such as /dev/full).
         p = subprocess.run(cmd, stdout=stdout or subprocess.PIPE, stderr=subprocess.PIPE,
-                           env=full_env, cwd=cwd or self.tmp, timeout=120)
+                           input=stdin, env=full_env, cwd=cwd or self.tmp, timeout=120)
         out, err = (p.stdout or b"").decode("latin-1"), p.stderr.decode("latin-1")
         if OPTS.launcher:  # a Windows build writes its text streams with CR LF
             out, err = out.replace("\r\n", "\n"), err.replace("\r\n", "\n")
@@ -159,12 +164,39 @@ class Dispatcher(CliCase):
                      ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"], ["verify"],
                      ["verify", "a", "m"], ["verify", "a", "m", "s", "x"], ["Verify", "a"],
                      ["sign", "a", "m", "o", "s1"], ["sign", "a", "m", "o"],
-                     ["reshare", "3", "2", "a", "d", "s1"], ["reissue", "4", "a", "d", "s1"]):
+                     ["reshare", "3", "2", "a", "d", "s1"], ["reissue", "4", "a", "d", "s1"],
+                     ["recover", "--", "--help"], ["version", "x"], ["help", "frob"]):
             rc, out, err = self.run_cli(*args)
             self.assertEqual((1, "", USAGE), (rc, out, err), args)
         self.assertTrue(USAGE.startswith(
             "Ardessa Vantiro CLI\n  vantiro-cli selftest\n  vantiro-cli mint <n> <t> <fqdn> "
             "<outdir>\n  vantiro-cli recover <outkey> <share1> <share2> ...\n"))
+        self.assertEqual([], self.files(self.tmp))
+
+    def test_help_version_and_options(self):
+        with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                               "CMakeLists.txt")) as f:
+            version = re.search(r"project\(vantiro_cli VERSION (\S+)", f.read()).group(1)
+        for args, want in ((["--help"], USAGE), (["-h"], USAGE), (["help"], USAGE),
+                           (["--version"], f"vantiro-cli {version}\n"),
+                           (["version"], f"vantiro-cli {version}\n")):
+            self.assertEqual((0, want, ""), self.run_cli(*args), args)
+        # A command's help: its usage line first, the same through "help <command>"; the
+        # command itself does not run (mint would refuse its missing operands).
+        for line in USAGE.splitlines()[1:]:
+            name = line.split()[1]
+            rc, out, err = self.run_cli(name, "--help")
+            self.assertEqual((0, ""), (rc, err), name)
+            self.assertTrue(out.startswith(f"usage:\n{line}\n\n") and len(out) > len(line) + 20,
+                            out)
+            self.assertEqual((0, out, ""), self.run_cli("help", name), name)
+        self.assertEqual((0, ""), self.run_cli("mint", "--help", "5", "3", "x.org", "d")[::2])
+        for args, err in ((["--frob"], "ERROR: unknown option --frob\n"),
+                          (["-v"], "ERROR: unknown option -v\n"),
+                          (["mint", "--frob", "5", "3", "x.org", "d"],
+                           "ERROR: unknown option --frob\n"),
+                          (["selftest", "--frob"], "ERROR: unknown option --frob\n")):
+            self.assertEqual((1, "", err), self.run_cli(*args), args)
         self.assertEqual([], self.files(self.tmp))
 
     def test_selftest_ignores_extra_arguments(self):
@@ -216,9 +248,10 @@ class Mint(CliCase):
         m = re.fullmatch(r"_key\.(.*) TXT \"(k=[0-9a-f]{64} s=[0-9a-f]{128})\"\n", key_txt,
                          re.S)
         self.assertIsNotNone(m, key_txt)
-        self.assertEqual(fqdn, m.group(1))
+        # The owner is absolute: a name given without its final dot gets one.
+        self.assertEqual(fqdn.rstrip(".") + ".", m.group(1))
         anchor = m.group(2)
-        self.assertEqual(210 + len(fqdn), len(key_txt))
+        self.assertEqual(210 + len(fqdn.rstrip(".")) + 1, len(key_txt))
         self.assertEqual("k=" + pub.hex(), anchor[:66])
         shares = []
         for x in range(1, n + 1):
@@ -328,7 +361,8 @@ class Mint(CliCase):
         self.assertEqual(f"ERROR: cannot write {outdir}/_key.txt\n"
                          "ERROR: 1 file(s) not written; this ceremony is incomplete\n", err)
         self.assertIn("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n", out)
-        self.assertTrue(out.endswith("then reconnect.\n"))
+        # An incomplete ceremony is not to be published.
+        self.assertTrue(out.endswith("No network was touched.\n"), out)
         for x in range(1, 6):
             self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
 
@@ -341,10 +375,56 @@ class Mint(CliCase):
                          f"ERROR: cannot write {outdir}/share-02.share\n"
                          f"ERROR: cannot write {outdir}/share-04.share\n"
                          "ERROR: 3 file(s) not written; this ceremony is incomplete\n", err)
-        # The report still lists all five shares, the failed ones included.
-        self.assertEqual(5, len(re.findall(r"^    x=  \d -> ", out, re.M)))
+        # The report lists the shares on disk alone.
+        self.assertEqual(["1", "3", "5"], re.findall(r"^    x=  (\d) -> ", out, re.M))
         for x in (1, 3, 5):
             self.assertEqual(65, os.path.getsize(f"{outdir}/share-0{x}.share"))
+        self.assertNotIn("NOW: publish", out)
+        # Fewer than t on disk: the root is lost, and the operator is told not to publish.
+        outdir, rc, out, err = self.mint(3, 2, outdir=self.path("few"), preload=True,
+                                         env={"VT_CREATE_FAIL": "share-01,share-03"})
+        self.assertEqual((1, f"ERROR: cannot write {outdir}/share-01.share\n"
+                             f"ERROR: cannot write {outdir}/share-03.share\n"
+                             "ERROR: 2 file(s) not written; this ceremony is incomplete\n"
+                             "ERROR: only 1 of 3 shares were written, fewer than 2: this root "
+                             "cannot be rebuilt; do not publish it\n"), (rc, err))
+
+    def test_full_file_system_leaves_no_partial_file(self):
+        # A 12 KiB tmpfs holds three files (a page each): the rest fail to write.
+        self.need_posix()
+        mnt = self.path("small")
+        os.makedirs(mnt)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=12k", "tmpfs", mnt],
+                          capture_output=True).returncode != 0:
+            self.skipTest("cannot mount a small tmpfs here (needs root or a mount namespace)")
+        self.addCleanup(subprocess.run, ["umount", mnt])
+        _, rc, out, err = self.mint(5, 3, outdir=mnt)
+        self.assertEqual(1, rc)
+        on_disk = self.files(mnt)
+        for name in on_disk:
+            self.assertNotEqual(0, os.path.getsize(os.path.join(mnt, name)), name)
+        shares = [n for n in on_disk if n.startswith("share-")]
+        self.assertEqual(len(shares), len(re.findall(r"^    x=", out, re.M)))
+        self.assertNotIn("NOW: publish", out)
+        self.assertIn(f"ERROR: {5 + 2 - len(on_disk)} file(s) not written; this ceremony is "
+                      "incomplete\n", err)
+        self.assertIn(f"ERROR: only {len(shares)} of 5 shares were written, fewer than 3: this "
+                      "root cannot be rebuilt; do not publish it\n", err)
+        # recover and sign into the full file system: refused, and nothing left behind.
+        shares_dir = self.path("good")
+        _, rc, _, _ = self.mint(3, 2, outdir=shares_dir)
+        self.assertEqual(0, rc)
+        good = [f"{shares_dir}/share-0{x}.share" for x in (1, 2)]
+        msg = self.path("m.txt")
+        with open(msg, "wb") as f:
+            f.write(b"m")
+        for args, path in ((["recover", f"{mnt}/root.key"] + good, f"{mnt}/root.key"),
+                           (["sign", f"{shares_dir}/_key.txt", msg, f"{mnt}/m.sig"] + good,
+                            f"{mnt}/m.sig")):
+            rc, _, err = self.run_cli(*args)
+            self.assertEqual(1, rc, args)
+            self.assertIn(path, err)
+            self.assertFalse(os.path.exists(path), path)
 
     def test_existing_output_paths_are_refused_before_any_key(self):
         self.need_posix()
@@ -639,7 +719,7 @@ class SignVerify(CeremonyCase):
         sig = read(sigout)
         self.assertEqual(64, len(sig))
         self.assertEqual("== signed with the root ==\n"
-                         f"  key: {pub.hex()}\n  owner: _key.example.com\n"
+                         f"  key: {pub.hex()}\n  owner: _key.example.com.\n"
                          f"  message: {msg} ({len(content)} bytes)\n"
                          f"  sha256: {hashlib.sha256(content).hexdigest()}\n"
                          f"  signature: {sig.hex()}\n"
@@ -658,7 +738,7 @@ class SignVerify(CeremonyCase):
         record = key_txt.split('"')[1]
         quoted = self.message(f'"{record}"\n'.encode(), "dig.txt")
         hex_sig = self.message(sig.hex().encode() + b"\n", "msg.sig.hex")
-        owner = "  owner: _key.example.com\n"
+        owner = "  owner: _key.example.com. (not covered by the signature)\n"
         for anchor, owner_line, self_sig in ((f"{outdir}/_key.txt", owner, "valid"),
                                              (quoted, "", "valid"),
                                              (f"{outdir}/operator.pub", "", "none (a raw key)")):
@@ -704,6 +784,84 @@ class SignVerify(CeremonyCase):
             rc, out, e = self.run_cli("verify", *args)
             self.assertEqual((1, "", err), (rc, out, e), args)
 
+    def test_anchor_as_dns_tools_give_it_and_refusals(self):
+        outdir, pub, _ = self.ceremony()
+        record = read(f"{outdir}/_key.txt").decode().split('"')[1]
+        key, sig = record[2:66], record[69:]
+        _, other_pub, _ = self.ceremony(name="other")
+        other_record = read(f"{self.path('other')}/_key.txt").decode().split('"')[1]
+        p = 2 ** 255 - 19
+        small = {"identity": (1).to_bytes(32, "little"),
+                 "order 2, y = p - 1": (p - 1).to_bytes(32, "little"),
+                 "identity as y = p + 1": (p + 1).to_bytes(32, "little")}
+        verified = "== anchor verified ==\n  key: " + pub.hex() + "\n{}  self-signature: valid\n"
+        owner = "  owner: {} (not covered by the signature)\n"
+        rows = [
+            # dig, full output (the form of BIND 9.18's dig)
+            ("\n; <<>> DiG 9.18 <<>> TXT _key.example.com\n;; QUESTION SECTION:\n"
+             ";_key.example.com.\t\tIN\tTXT\n\n;; ANSWER SECTION:\n"
+             f'_key.example.com.\t3600\tIN\tTXT\t"{record}"\n\n;; Query time: 0 msec\n',
+             0, verified.format(owner.format("_key.example.com."))),
+            # host, with the record split into two strings
+            (f'_key.example.com descriptive text "k={key} " "s={sig}"\n', 0,
+             verified.format(owner.format("_key.example.com"))),
+            # a zone file with other records, CRLF line ends and a byte-order mark
+            (f'\ufeff$ORIGIN example.com.\r\n@ 3600 IN TXT "v=spf1 -all"\r\n'
+             f'_key 3600 in txt "{record}" ; the anchor\r\n@ IN MX 10 mail\r\n', 0,
+             verified.format(owner.format("_key"))),
+            (f'"{record}"\n"{other_record}"\n', 1, "ERROR: {} holds 2 anchor records; give the "
+                                                     "one to use\n"),
+            (f'"{record}"\n{record}\n', 0, verified.format("")),
+            ("x" * (64 * 1024 + 1), 1, "ERROR: {} is too large for an anchor\n"),
+            ("dig: couldn't get address for 'ns1': not found\n", 1, "ERROR: {} " + NOT_AN_ANCHOR),
+        ]
+        for name, enc in small.items():
+            # Signature R = identity, S = 0: valid for every message under the identity key.
+            fake = "k=" + enc.hex() + " s=" + (1).to_bytes(32, "little").hex() + "00" * 32
+            rows.append((fake, 1, "ERROR: {} carries a key of small order, which proves nothing\n"))
+            rows.append((enc, 1, "ERROR: {} carries a key of small order, which proves nothing\n"))
+        for i, (text, rc, want) in enumerate(rows):
+            data = text if isinstance(text, bytes) else text.encode()
+            path = self.message(data, f"anchor{i}.txt")
+            for args, stdin, shown in ((["verify", path], b"", path),
+                                       (["verify", "-"], data, "standard input")):
+                got = self.run_cli(*args, stdin=stdin)
+                self.assertEqual((rc, want if rc == 0 else "", "" if rc == 0 else want.format(shown)),
+                                 got, (text[:80], args))
+
+    def test_standard_input_and_the_name_dash(self):
+        outdir, pub, shares = self.ceremony()
+        msg = self.message()
+        sig = self.sign_ok(outdir, pub, msg, shares[:3])
+        sig_path = self.path("msg.sig")
+        anchor = f"{outdir}/_key.txt"
+        content = read(msg)
+        head = (f"== signature verified ==\n  key: {pub.hex()}\n"
+                "  owner: _key.example.com. (not covered by the signature)\n"
+                "  self-signature: valid\n")
+        for args, stdin, shown in ((["verify", "-", msg, sig_path], read(anchor), msg),
+                                   (["verify", anchor, "-", sig_path], content, "standard input"),
+                                   (["verify", anchor, msg, "-"], sig.hex().encode() + b"\n", msg)):
+            self.assertEqual((0, head + f"  message: {shown} ({len(content)} bytes)\n", ""),
+                             self.run_cli(*args, stdin=stdin), args)
+        rc, out, err = self.run_cli("verify", anchor, "-", sig_path, stdin=content + b"!")
+        self.assertEqual((1, "", f"ERROR: {sig_path} does not verify: not a signature of standard "
+                                 f"input under key {pub.hex()}\n"), (rc, out, err))
+        not_a_file = "ERROR: - is not a file name\n"
+        for args, err in ((["verify", "-", "-", sig_path],
+                           "ERROR: only one operand can be - (standard input)\n"),
+                          (["sign", anchor, "-", self.path("s.sig")] + shares[:3],
+                           "ERROR: sign reads the message twice; give a file, not standard "
+                           "input\n"),
+                          (["sign", anchor, msg, "-"] + shares[:3], not_a_file),
+                          (["recover", "-"] + shares[:3], not_a_file),
+                          (["mint", "3", "2", "example.com", "-"], not_a_file),
+                          (["reshare", "3", "2", anchor, "-"] + shares[:3], not_a_file),
+                          (["reissue", "7", anchor, "-"] + shares[:3], not_a_file)):
+            self.assertEqual((1, "", err), self.run_cli(*args, stdin=content), args)
+        self.assertFalse(os.path.exists(self.path("-")))
+        self.assertFalse(os.path.exists(self.path("s.sig")))
+
     def test_sign_refusals_write_nothing(self):
         outdir, pub, shares = self.ceremony()
         _, other_pub, other = self.ceremony(name="other")
@@ -714,7 +872,7 @@ class SignVerify(CeremonyCase):
         self.assertEqual((1, "", f"ERROR: the shares rebuild key {other_pub.hex()}, "
                                  "not the anchor's key\n"), (rc, out, err))
         rc, out, err = self.run_cli("sign", anchor, msg, sigout, *shares[:2])
-        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        self.assertEqual((1, "", NOT_REBUILT), (rc, out, err))
         rc, out, err = self.run_cli("sign", anchor, self.path("none.txt"), sigout, *shares[:3])
         self.assertEqual((1, "", f"ERROR: cannot read {self.path('none.txt')}\n"), (rc, out, err))
         self.assertFalse(os.path.exists(sigout))
@@ -836,8 +994,19 @@ class Custodians(CeremonyCase):
                               ("4", [], f"ERROR: {again} exists; nothing was written\n")):
             rc, out, err = self.run_cli("reissue", x, f"{outdir}/_key.txt", out_dir, *given, *extra)
             self.assertEqual((1, "", msg), (rc, out, err), x)
+        # <dir>/share-100.share is one character longer than any path of x below 100.
+        long_dir = self.path("")[:-1]
+        while len(long_dir) < 496:
+            long_dir += "/" + "d" * min(100, 496 - len(long_dir) - 1)
+        os.makedirs(long_dir)
+        self.assertEqual(496, len(long_dir))
+        rc, out, err = self.run_cli("reissue", "100", f"{outdir}/_key.txt", long_dir, *given)
+        self.assertEqual((1, "", "ERROR: outdir too long\n"), (rc, out, err))
+        self.assertEqual([], self.files(long_dir))
+        rc, out, err = self.run_cli("reissue", "99", f"{outdir}/_key.txt", long_dir, *given)
+        self.assertEqual((0, ""), (rc, err))
         rc, out, err = self.run_cli("reissue", "7", f"{outdir}/_key.txt", out_dir, *given[:2])
-        self.assertEqual((1, "", NOT_A_ROOT), (rc, out, err))
+        self.assertEqual((1, "", NOT_REBUILT), (rc, out, err))
         self.assertFalse(os.path.exists(f"{out_dir}/share-07.share"))
 
 
