@@ -8,7 +8,6 @@
 
 namespace cli {
 
-constexpr int kMaxShares = VANTIRO_MAX_SHARES;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 constexpr size_t kRoot = VANTIRO_ROOT_SIZE;
 constexpr size_t kPathBuf = 512;

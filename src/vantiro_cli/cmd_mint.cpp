@@ -18,7 +18,7 @@ constexpr size_t kDnsLineBuf = 512;
 }  // namespace
 
 bool counts_are_usable(int n, int t) {
-  if (n >= t && n <= kMaxShares && t >= 2) return true;
+  if (n >= t && n <= VANTIRO_MAX_SHARES && t >= 2) return true;
   std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
   return false;
 }

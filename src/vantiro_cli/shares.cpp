@@ -50,7 +50,7 @@ bool read_share_set(int k, char** paths, uint8_t* records) {
     }
   }
   // More records than any split issues are refused whole when they are combined.
-  if (k > kMaxShares) return true;
+  if (k > VANTIRO_MAX_SHARES) return true;
   int a = -1;
   int b = -1;
   const int fault = vantiro_check_records(k, records, &a, &b);

@@ -9,14 +9,13 @@
 
 namespace {
 
-constexpr int kMaxShares = VANTIRO_MAX_SHARES;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
 // Rebuilds from the k records whose bit is clear in skip and reports whether the result
 // is a root; root is wiped when it is not.
 bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
-  uint8_t kept[kMaxShares * kRecord];
+  uint8_t kept[VANTIRO_MAX_SHARES * kRecord];
   int m = 0;
   for (int i = 0; i < k; ++i) {
     if ((skip >> i) & 1u) continue;
@@ -33,8 +32,8 @@ bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root
 }  // namespace
 
 int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out) {
-  uint8_t xs[kMaxShares];
-  uint8_t ys[kMaxShares * kRowSize];
+  uint8_t xs[VANTIRO_MAX_SHARES];
+  uint8_t ys[VANTIRO_MAX_SHARES * kRowSize];
   const size_t kk = static_cast<size_t>(k);
   for (size_t i = 0; i < kk; ++i) {
     xs[i] = records[i * kRecord];
@@ -54,7 +53,7 @@ bool core_root_is_consistent(const uint8_t* root) {
 }
 
 int vantiro_check_records(int k, const uint8_t* records, int* first, int* second) {
-  if (k < 1 || k > kMaxShares || records == nullptr) return -1;
+  if (k < 1 || k > VANTIRO_MAX_SHARES || records == nullptr) return -1;
   for (int i = 0; i < k; ++i) {
     const uint8_t* ri = records + static_cast<size_t>(i) * kRecord;
     int fault = VANTIRO_RECORDS_OK;
@@ -76,7 +75,7 @@ int vantiro_check_records(int k, const uint8_t* records, int* first, int* second
 }
 
 int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
-  if (k < 2 || k > kMaxShares || records == nullptr || root == nullptr) return -1;
+  if (k < 2 || k > VANTIRO_MAX_SHARES || records == nullptr || root == nullptr) return -1;
   // A record with x = 0 would be taken as the root itself (its weight at zero is 1 and
   // every other record's 0), and a repeated x breaks the interpolation: refuse both.
   if (vantiro_check_records(k, records, nullptr, nullptr) != VANTIRO_RECORDS_OK) {
@@ -94,7 +93,7 @@ int vantiro_recover(int k, const uint8_t* records, uint8_t* root) {
 }
 
 int vantiro_find_misfits(int k, const uint8_t* records, int misfits[2]) {
-  if (k < 2 || k > kMaxShares || records == nullptr || misfits == nullptr) return -1;
+  if (k < 2 || k > VANTIRO_MAX_SHARES || records == nullptr || misfits == nullptr) return -1;
   uint8_t root[VANTIRO_ROOT_SIZE];
   int found = 0;
   unsigned found_skip = 0;

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int kMaxShares = VANTIRO_MAX_SHARES;
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
@@ -26,11 +25,11 @@ int gen_rand(uint8_t* buf, size_t len) {
 }  // namespace
 
 int vantiro_split(int n, int t, const uint8_t* root, uint8_t* records) {
-  if (n < t || t <= 1 || n > kMaxShares || root == nullptr || records == nullptr) return -1;
-  uint8_t xs[kMaxShares];
-  uint8_t shares[kMaxShares * kRowSize];
-  uint8_t check_xs[kMaxShares];
-  uint8_t check[kMaxShares * kRowSize];
+  if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || root == nullptr || records == nullptr) return -1;
+  uint8_t xs[VANTIRO_MAX_SHARES];
+  uint8_t shares[VANTIRO_MAX_SHARES * kRowSize];
+  uint8_t check_xs[VANTIRO_MAX_SHARES];
+  uint8_t check[VANTIRO_MAX_SHARES * kRowSize];
   uint8_t rebuilt[VANTIRO_ROOT_SIZE];
   const size_t nn = static_cast<size_t>(n);
   int rc = 0;
@@ -62,7 +61,7 @@ int vantiro_split(int n, int t, const uint8_t* root, uint8_t* records) {
 }
 
 int vantiro_reissue(int k, const uint8_t* records, int x, uint8_t* out) {
-  if (k < 2 || k > kMaxShares || records == nullptr || out == nullptr || x < 1 || x > 255)
+  if (k < 2 || k > VANTIRO_MAX_SHARES || records == nullptr || out == nullptr || x < 1 || x > 255)
     return -1;
   for (int i = 0; i < k; ++i)
     if (records[static_cast<size_t>(i) * kRecord] == x) return -1;
@@ -75,7 +74,7 @@ int vantiro_reissue(int k, const uint8_t* records, int x, uint8_t* out) {
   (void)core_interpolate(k, records, rec[0], rec + 1);
 
   // Prove the new share: in place of the first record it must rebuild the same root.
-  uint8_t proof[kMaxShares * kRecord];
+  uint8_t proof[VANTIRO_MAX_SHARES * kRecord];
   std::memcpy(proof, rec, kRecord);
   std::memcpy(proof + kRecord, records + kRecord, (kk - 1) * kRecord);
   uint8_t rebuilt[VANTIRO_ROOT_SIZE];

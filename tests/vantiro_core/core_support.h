@@ -13,7 +13,7 @@ namespace vtc {
 struct Minted {
   int rc = -99;
   uint8_t pub[32] = {};
-  char anchor[210] = {};
+  char anchor[VANTIRO_ANCHOR_SIZE] = {};
   std::vector<uint8_t> records;
 };
 

@@ -13,7 +13,7 @@ TEST(VantiroMint, RefusedArgumentsTouchNothing) {
   for (Case c : {Case{17, 2}, Case{5, 1}, Case{2, 3}, Case{16, 17}, Case{0, 0}, Case{-1, 2}}) {
     uint8_t pub[32];
     std::memset(pub, 0xAA, sizeof pub);
-    char anchor[210];
+    char anchor[VANTIRO_ANCHOR_SIZE];
     std::memset(anchor, 'Z', sizeof anchor);
     std::vector<uint8_t> records(17 * VANTIRO_RECORD_SIZE, 0xAA);
     EXPECT_EQ(-1, vantiro_mint(c.n, c.t, pub, records.data(), anchor, sizeof anchor))
@@ -23,7 +23,7 @@ TEST(VantiroMint, RefusedArgumentsTouchNothing) {
     for (uint8_t b : records) ASSERT_EQ(0xAA, b);
   }
   uint8_t pub[32];
-  char anchor[210];
+  char anchor[VANTIRO_ANCHOR_SIZE];
   uint8_t records[3 * VANTIRO_RECORD_SIZE];
   EXPECT_EQ(-1, vantiro_mint(3, 2, nullptr, records, anchor, sizeof anchor));
   EXPECT_EQ(-1, vantiro_mint(3, 2, pub, nullptr, anchor, sizeof anchor));
@@ -95,7 +95,7 @@ TEST(VantiroMint, SuccessiveMintsAreUnrelated) {
 TEST(VantiroMint, ForcedRandomFailureWritesNothing) {
   uint8_t pub[32];
   std::memset(pub, 0xAA, sizeof pub);
-  char anchor[210];
+  char anchor[VANTIRO_ANCHOR_SIZE];
   std::memset(anchor, 'Z', sizeof anchor);
   std::vector<uint8_t> records(5 * VANTIRO_RECORD_SIZE, 0xAA);
   crypt_random_force_fail_FOR_TEST(1);

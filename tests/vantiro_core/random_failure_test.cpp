@@ -20,7 +20,7 @@ TEST(VantiroMintRandomFailure, AnyFailedDrawFailsTheMintAndWritesNoRecords) {
   for (long from : {1L, 2L, 3L, 40L, 65L}) {
     uint8_t pub[32];
     std::memset(pub, 0xAA, sizeof pub);
-    char anchor[210];
+    char anchor[VANTIRO_ANCHOR_SIZE];
     std::memset(anchor, 'Z', sizeof anchor);
     std::vector<uint8_t> records(5 * VANTIRO_RECORD_SIZE, 0xAA);
     g_draws = 0;
