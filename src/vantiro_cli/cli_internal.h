@@ -110,15 +110,11 @@ void print_anchor_lines(const vantiro_anchor* a, bool owner_note);
 // prints the error lines itself; false on any refusal (the records are wiped then).
 bool read_share_set(int k, char** paths, uint8_t* records);
 
-// After a failed rebuild of k records read from paths: prints the refusal (recover's own
-// line when recovering), and names the files that do not fit the others when setting them
-// aside rebuilds a root.
-void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering);
-
 // Rebuilds the root from k share files with every check, printing every refusal itself.
 // True with the root in root; false with root wiped or never written. records, when not
 // null, is the caller's k * 65 bytes and keeps the records read (the caller wipes it);
-// otherwise a buffer of its own is used and wiped.
+// otherwise a buffer of its own is used and wiped. recovering picks recover's own lines
+// for the refusals.
 bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering);
 
 // Rebuilds the root as rebuild_root does and checks it against the anchor's key, printing

@@ -39,6 +39,27 @@ bool read_share(const char* path, uint8_t* rec) {
   return true;
 }
 
+// After a failed rebuild of k records read from paths: prints the refusal (recover's own
+// line when recovering), and names the files that do not fit the others when setting them
+// aside rebuilds a root.
+void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering) {
+  if (recovering)
+    std::fputs(
+        "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
+        "of different roots)\n",
+        stderr);
+  else
+    std::fputs(
+        "ERROR: the shares do not rebuild a root (too few shares, a damaged share, or shares "
+        "of different roots)\n",
+        stderr);
+  int misfits[2];
+  const int found = vantiro_find_misfits(k, records, misfits);
+  for (int i = 0; i < found; ++i)
+    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
+                 paths[misfits[i]]);
+}
+
 }  // namespace
 
 bool read_share_set(int k, char** paths, uint8_t* records) {
@@ -64,24 +85,6 @@ bool read_share_set(int k, char** paths, uint8_t* records) {
                  static_cast<int>(records[static_cast<size_t>(a) * kRecord]));
   secure_zero(records, kk * kRecord);
   return false;
-}
-
-void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering) {
-  if (recovering)
-    std::fputs(
-        "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
-        "of different roots)\n",
-        stderr);
-  else
-    std::fputs(
-        "ERROR: the shares do not rebuild a root (too few shares, a damaged share, or shares "
-        "of different roots)\n",
-        stderr);
-  int misfits[2];
-  const int found = vantiro_find_misfits(k, records, misfits);
-  for (int i = 0; i < found; ++i)
-    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
-                 paths[misfits[i]]);
 }
 
 bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering) {
