@@ -147,6 +147,17 @@ void ed25519_sign(const uint8_t sk[64], const uint8_t* msg, size_t len, uint8_t 
 // 0 when sig is a valid signature of msg under pk, -1 otherwise (cofactorless check).
 int ed25519_verify(const uint8_t pk[32], const uint8_t* msg, size_t len, const uint8_t sig[64]);
 
+// Ed25519ctx (RFC 8032, section 5.1): Ed25519 with dom2(0, context) hashed before both
+// hash inputs, so a signature made under one context verifies under no other, nor as a
+// plain Ed25519 signature. context is 1 to 255 bytes; -1 for any other length (sig
+// untouched), else 0. Same key pairs, contract and wipes as ed25519_sign.
+int ed25519ctx_sign(const uint8_t sk[64], const uint8_t* context, size_t context_len,
+                    const uint8_t* msg, size_t len, uint8_t sig[64]);
+// 0 when sig is a valid Ed25519ctx signature of msg under pk and context, -1 otherwise
+// (also for a context outside 1 to 255 bytes).
+int ed25519ctx_verify(const uint8_t pk[32], const uint8_t* context, size_t context_len,
+                      const uint8_t* msg, size_t len, const uint8_t sig[64]);
+
 // Streamed signing of a message too large to hold in memory, read twice by the caller:
 //   init; update over the message; next_pass; update over the message again; final.
 // Pass 1 derives the nonce, pass 2 the challenge. Pass 2 also hashes the nonce input

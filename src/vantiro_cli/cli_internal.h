@@ -14,15 +14,18 @@ constexpr size_t kPathBuf = 512;
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
 
+// split_path: the split record the shares are checked against (--split), or null.
 int cmd_selftest();
 int cmd_mint(int n, int t, const char* fqdn, const char* outdir);
-int cmd_recover(const char* outkey, int k, char** share_paths);
+int cmd_recover(const char* outkey, int k, char** share_paths, const char* split_path);
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
-             char** share_paths);
+             char** share_paths, const char* split_path);
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path);
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
-                char** share_paths);
-int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths);
+                char** share_paths, const char* split_path);
+int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
+                const char* split_path);
+int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths);
 
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
@@ -87,9 +90,15 @@ void share_path(char (&path)[kPathBuf], const char* outdir, int x);
 // When any of <outdir>/share-01.share .. share-<n>.share exists, prints the first and
 // returns true.
 bool refuse_existing_shares(const char* outdir, int n);
+// The path of the split record in outdir: <outdir>/shares.txt.
+void split_record_path(char (&path)[kPathBuf], const char* outdir);
 // Writes each of n records as <outdir>/share-<x>.share and prints the report line of each
 // one written, with the record's fingerprint; returns the number of files not written.
 int write_share_files(const char* outdir, int n, const uint8_t* records);
+// Writes the split record text as <outdir>/shares.txt and prints its report line; 0, or
+// -1 when it was not written.
+int write_split_record(const char* outdir, const vantiro_split_record* rec, const char* text,
+                       size_t len);
 // Syncs outdir and reports the files not written and, when t > 0, a split of n left with
 // fewer than t shares on disk; the exit status of the ceremony.
 int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t);
@@ -104,7 +113,23 @@ bool read_anchor(const char* path, vantiro_anchor* a);
 // owner_note adds that the signature does not cover the name.
 void print_anchor_lines(const vantiro_anchor* a, bool owner_note);
 
+// ---- Split records (split_file.cpp) ---------------------------------------------------
+
+// Reads and checks the split record at path: strictly laid out, signed by the key it
+// names and, when a is not null, the record of the anchor's key. Prints why it is refused
+// and returns false then.
+bool read_split_record(const char* path, const vantiro_anchor* a, vantiro_split_record* rec);
+
+// Checks each of k share records read from paths against the split record, printing a
+// line for every share that is not listed or not as listed (and, with report_intact, one
+// for every share that is); true when all are as listed.
+bool check_against_record(const vantiro_split_record* rec, int k, char** paths,
+                          const uint8_t* records, bool report_intact);
+
 // ---- Share files (shares.cpp) ---------------------------------------------------------
+
+// Reads the first 65 bytes of a regular file at path into rec, printing why it cannot.
+bool read_share(const char* path, uint8_t* rec);
 
 // Reads k share files into k records, checks that they can be shares of one split and
 // prints the error lines itself; false on any refusal (the records are wiped then).
@@ -114,12 +139,14 @@ bool read_share_set(int k, char** paths, uint8_t* records);
 // True with the root in root; false with root wiped or never written. records, when not
 // null, is the caller's k * 65 bytes and keeps the records read (the caller wipes it);
 // otherwise a buffer of its own is used and wiped. recovering picks recover's own lines
-// for the refusals.
-bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering);
+// for the refusals. With a split record, every share is checked against it before
+// anything is combined, and the root must be the record's key.
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering,
+                  const vantiro_split_record* split);
 
 // Rebuilds the root as rebuild_root does and checks it against the anchor's key, printing
 // every refusal itself. True with the root in root; false with root wiped.
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
-                           uint8_t* records = nullptr);
+                           uint8_t* records, const vantiro_split_record* split);
 
 }  // namespace cli

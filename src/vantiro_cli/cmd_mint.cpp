@@ -29,8 +29,8 @@ bool outdir_is_usable(const char* outdir, int max_x) {
     return false;
   }
   if (refuse_stdin_output(outdir)) return false;
-  // The longest path written is that of the share at max_x (operator.pub and _key.txt are
-  // shorter); none may be cut short.
+  // The longest path written is that of the share at max_x (operator.pub, _key.txt and
+  // shares.txt are shorter); none may be cut short.
   const int len = std::snprintf(nullptr, 0, "%s/share-%02d.share", outdir, max_x);
   if (len < 0 || static_cast<size_t>(len) > kPathBuf - 1) {
     std::fputs("ERROR: outdir too long\n", stderr);
@@ -41,6 +41,21 @@ bool outdir_is_usable(const char* outdir, int max_x) {
 
 void share_path(char (&path)[kPathBuf], const char* outdir, int x) {
   std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+}
+
+void split_record_path(char (&path)[kPathBuf], const char* outdir) {
+  std::snprintf(path, sizeof path, "%s/shares.txt", outdir);
+}
+
+int write_split_record(const char* outdir, const vantiro_split_record* rec, const char* text,
+                       size_t len) {
+  char path[kPathBuf];
+  split_record_path(path, outdir);
+  if (write_file(path, reinterpret_cast<const uint8_t*>(text), len, false) != 0) return -1;
+  std::printf("  split record: %s (split ", path);
+  phex(rec->split, sizeof rec->split);
+  std::printf(")\n");
+  return 0;
 }
 
 bool refuse_existing_shares(const char* outdir, int n) {
@@ -101,9 +116,12 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   // Every output path is checked before a key is drawn: nothing is ever replaced.
   char path[kPathBuf];
   char key_path[kPathBuf];
+  char record_path[kPathBuf];
   std::snprintf(path, sizeof path, "%s/operator.pub", outdir);
   std::snprintf(key_path, sizeof key_path, "%s/_key.txt", outdir);
-  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n))
+  split_record_path(record_path, outdir);
+  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n) ||
+      refuse_existing(record_path))
     return 1;
 
   const size_t nn = static_cast<size_t>(n);
@@ -111,7 +129,11 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   if (records == nullptr) return 1;
   uint8_t pub[32];
   char anchor[VANTIRO_ANCHOR_SIZE];
-  int rc = vantiro_mint(n, t, pub, records, anchor, sizeof anchor);
+  vantiro_split_record rec;
+  char text[VANTIRO_SPLIT_TEXT_MAX];
+  size_t text_len = 0;
+  int rc = vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
+                                 sizeof text, &text_len);
   if (rc != 0) {
     std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
     std::free(records);
@@ -141,6 +163,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   std::puts("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
   const int shares_not_written = write_share_files(outdir, n, records);
   not_written += shares_not_written;
+  if (write_split_record(outdir, &rec, text, text_len) != 0) ++not_written;
   secure_zero(records, nn * kRecord);
   std::free(records);
   std::printf("  The whole root is wiped. Any %d shares reconstruct it. No network was touched.\n",

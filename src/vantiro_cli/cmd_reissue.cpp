@@ -8,7 +8,28 @@
 
 namespace cli {
 
-int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths) {
+namespace {
+
+// Without a split record, the shares' membership of one split is proved only when every
+// set that leaves one out rebuilds the root. 0 proved; 1 cannot be proved (as few as t
+// shares); -1 refused after naming why.
+int prove_without_record(const vantiro_anchor* a, int k, char** paths, const uint8_t* records) {
+  int misfit = -1;
+  const int rc = vantiro_prove_one_split(k, records, a->key, &misfit);
+  if (rc == 0 || rc == 1) return rc;
+  std::fputs("ERROR: the shares do not lie on one split (a damaged share, or shares of "
+             "different splits)\n",
+             stderr);
+  if (misfit >= 0)
+    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
+                 paths[misfit]);
+  return -1;
+}
+
+}  // namespace
+
+int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
+                const char* split_path) {
   if (x < 1 || x > 255) {
     std::fputs("ERROR: need 1<=x<=255\n", stderr);
     return 1;
@@ -16,40 +37,78 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
   if (!outdir_is_usable(outdir, x)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
+  vantiro_split_record split;
+  const bool recorded = split_path != nullptr;
+  if (recorded && !read_split_record(split_path, &a, &split)) return 1;
   char path[kPathBuf];
+  char record_path[kPathBuf];
   share_path(path, outdir, x);
-  if (refuse_existing(path)) return 1;
+  split_record_path(record_path, outdir);
+  if (refuse_existing(path) || (recorded && refuse_existing(record_path))) return 1;
   const size_t kk = static_cast<size_t>(k);
   uint8_t* records = alloc_zeroed(kk * kRecord);
   if (records == nullptr) return 1;
   // The rebuild against the anchor proves that at least t shares of this root were given.
   uint8_t root[kRoot];
-  const bool rebuilt = rebuild_anchored_root(&a, k, share_paths, root, records);
-  secure_zero(root, sizeof root);
-  int given = -1;
-  for (int i = 0; rebuilt && i < k; ++i)
-    if (records[static_cast<size_t>(i) * kRecord] == x) given = i;
-  uint8_t rec[kRecord];
-  int rc = 1;
-  if (given >= 0) {
-    std::fprintf(stderr, "ERROR: %s already holds x = %d\n", share_paths[given], x);
-  } else if (rebuilt) {
-    rc = vantiro_reissue(k, records, x, rec);
-    if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_reissue rc=%d\n", rc);
+  bool ok = rebuild_anchored_root(&a, k, share_paths, root, records, recorded ? &split : nullptr);
+  for (int i = 0; ok && i < k; ++i) {
+    if (records[static_cast<size_t>(i) * kRecord] != x) continue;
+    std::fprintf(stderr, "ERROR: %s already holds x = %d\n", share_paths[i], x);
+    ok = false;
   }
+  int proof = 0;
+  if (ok && !recorded) {
+    proof = prove_without_record(&a, k, share_paths, records);
+    ok = proof >= 0;
+  }
+  uint8_t rec[kRecord];
+  if (ok) {
+    const int rc = vantiro_reissue(k, records, x, rec);
+    if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_reissue rc=%d\n", rc);
+    ok = rc == 0;
+  }
+  // With the record: a listed x must give back its listed share; a new x gets its line,
+  // and the root signs the record again.
+  char text[VANTIRO_SPLIT_TEXT_MAX];
+  size_t text_len = 0;
+  if (ok && recorded) {
+    const int listed = vantiro_split_record_check(&split, rec);
+    if (listed == VANTIRO_SHARE_CHANGED) {
+      std::fprintf(stderr, "ERROR: the share at x = %d is not the one the split record lists\n", x);
+      ok = false;
+    } else {
+      const int rc = listed == VANTIRO_SHARE_LISTED ? 0 : vantiro_split_record_add(&split, rec);
+      const int sign_rc =
+          rc != 0 ? rc : vantiro_split_record_sign(root, &split, text, sizeof text, &text_len);
+      if (sign_rc != 0)
+        std::fprintf(stderr, "ERROR: the split record cannot take share %d (rc=%d)\n", x, sign_rc);
+      ok = sign_rc == 0;
+    }
+  }
+  secure_zero(root, sizeof root);
   secure_zero(records, kk * kRecord);
   std::free(records);
-  if (rc != 0) return 1;
+  if (!ok) {
+    secure_zero(rec, sizeof rec);
+    return 1;
+  }
   std::printf("== Ardessa Vantiro: share reissued ==\n");
   std::printf("  operator pubkey: ");
   phex(a.key, sizeof a.key);
   std::printf("\n");
-  const int not_written = write_share_files(outdir, 1, rec);
+  int not_written = write_share_files(outdir, 1, rec);
   secure_zero(rec, sizeof rec);
-  if (not_written == 0)
+  const int share_written = 1 - not_written;
+  if (recorded && write_split_record(outdir, &split, text, text_len) != 0) ++not_written;
+  if (not_written == 0 && proof == 0)
     std::printf("  It belongs to the same split: with the other shares it rebuilds the same root.\n");
+  if (not_written == 0 && proof == 1)
+    std::printf("  With exactly %d shares and no split record, a share altered together with "
+                "another cannot be ruled out; give one share more, or the split record, to "
+                "prove it.\n",
+                k);
   // The other shares stay where they are: no threshold to check here.
-  return finish_ceremony(outdir, not_written, 1 - not_written, 1, 0);
+  return finish_ceremony(outdir, not_written, share_written, 1, 0);
 }
 
 }  // namespace cli

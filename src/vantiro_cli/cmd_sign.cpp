@@ -75,7 +75,7 @@ int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* 
 }  // namespace
 
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
-             char** share_paths) {
+             char** share_paths, const char* split_path) {
   if (is_stdin(msg_path)) {
     std::fputs("ERROR: sign reads the message twice; give a file, not standard input\n", stderr);
     return 1;
@@ -83,6 +83,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   if (refuse_stdin_output(sigout)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
+  vantiro_split_record split;
+  if (split_path != nullptr && !read_split_record(split_path, &a, &split)) return 1;
   if (refuse_existing(sigout)) return 1;
   FILE* msg = open_input(msg_path);
   if (msg == nullptr) return 1;
@@ -90,7 +92,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   uint8_t sig[64];
   uint8_t digest[32];
   unsigned long long size = 0;
-  const bool signed_ok = rebuild_anchored_root(&a, k, share_paths, root) &&
+  const bool signed_ok = rebuild_anchored_root(&a, k, share_paths, root, nullptr,
+                                               split_path != nullptr ? &split : nullptr) &&
                          sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
   close_input(msg);
   if (!signed_ok) return 1;

@@ -16,28 +16,6 @@ void print_not_a_share(const char* path) {
   std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
 }
 
-// Reads the first 65 bytes of a regular file at path into rec. Prints the error lines
-// itself.
-bool read_share(const char* path, uint8_t* rec) {
-  FILE* f = nullptr;
-  const cli_open_result rc = cli_open_regular(path, &f);
-  if (rc == CLI_OPEN_FAILED) {
-    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
-    print_not_a_share(path);
-    return false;
-  }
-  if (rc == CLI_OPEN_NOT_REGULAR) {
-    print_not_a_share(path);
-    return false;
-  }
-  const size_t got = std::fread(rec, 1, kRecord, f);
-  std::fclose(f);
-  if (got < kRecord) {
-    print_not_a_share(path);
-    return false;
-  }
-  return true;
-}
 
 // After a failed rebuild of k records read from paths: prints the refusal (recover's own
 // line when recovering), and names the files that do not fit the others when setting them
@@ -61,6 +39,27 @@ void report_not_a_root(int k, char** paths, const uint8_t* records, bool recover
 }
 
 }  // namespace
+
+bool read_share(const char* path, uint8_t* rec) {
+  FILE* f = nullptr;
+  const cli_open_result rc = cli_open_regular(path, &f);
+  if (rc == CLI_OPEN_FAILED) {
+    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    print_not_a_share(path);
+    return false;
+  }
+  if (rc == CLI_OPEN_NOT_REGULAR) {
+    print_not_a_share(path);
+    return false;
+  }
+  const size_t got = std::fread(rec, 1, kRecord, f);
+  std::fclose(f);
+  if (got < kRecord) {
+    print_not_a_share(path);
+    return false;
+  }
+  return true;
+}
 
 bool read_share_set(int k, char** paths, uint8_t* records) {
   const size_t kk = static_cast<size_t>(k);
@@ -87,13 +86,16 @@ bool read_share_set(int k, char** paths, uint8_t* records) {
   return false;
 }
 
-bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering) {
+bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering,
+                  const vantiro_split_record* split) {
   const size_t kk = static_cast<size_t>(k);
   uint8_t* own = records == nullptr ? alloc_zeroed(kk * kRecord) : nullptr;
   uint8_t* recs = records != nullptr ? records : own;
   if (recs == nullptr) return false;
   int rc = -1;
-  if (read_share_set(k, paths, recs)) {  // wipes the records on refusal
+  // read_share_set wipes the records on refusal.
+  if (read_share_set(k, paths, recs) &&
+      (split == nullptr || check_against_record(split, k, paths, recs, false))) {
     rc = vantiro_recover(k, recs, root);
     if (rc == -3) report_not_a_root(k, paths, recs, recovering);
     if (rc != 0 && rc != -3)
@@ -105,12 +107,18 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
     secure_zero(own, kk * kRecord);
     std::free(own);
   }
-  return rc == 0;
+  if (rc != 0) return false;
+  if (split == nullptr || std::memcmp(root + 32, split->key, sizeof split->key) == 0) return true;
+  char hex[65];
+  vantiro_hex(root + 32, 32, hex, sizeof hex);
+  secure_zero(root, kRoot);
+  std::fprintf(stderr, "ERROR: the shares rebuild key %s, not the split record's key\n", hex);
+  return false;
 }
 
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
-                           uint8_t* records) {
-  if (!rebuild_root(k, paths, root, records, false)) return false;
+                           uint8_t* records, const vantiro_split_record* split) {
+  if (!rebuild_root(k, paths, root, records, false, split)) return false;
   if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);

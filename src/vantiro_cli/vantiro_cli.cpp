@@ -60,14 +60,25 @@ constexpr int kShowUsage = -1;
 // ---- Options: they stand right after the command name; "--" ends them -----------------
 
 constexpr unsigned kOptHelp = 1u << 0;
+constexpr unsigned kOptSplit = 1u << 1;
+
+// The options given to a command.
+struct options {
+  const char* split = nullptr;  // --split <split-record>
+};
 
 struct option_row {
   const char* name;
   unsigned bit;
+  const char* options::*value;  // where its value goes; null for an option without one
+  const char* help;             // its line in a command's help
 };
 
 const option_row kOptions[] = {
-    {"--help", kOptHelp},
+    {"--help", kOptHelp, nullptr, "--help  this text"},
+    {"--split", kOptSplit, &options::split,
+     "--split <split-record>  check every share against the split record first, and the\n"
+     "    root rebuilt against its key"},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -78,44 +89,49 @@ struct command_row {
   const char* about;  // what it does, for "<name> --help"
   int min_operands;
   int max_operands;   // -1: any number
-  unsigned options;   // the options it takes
-  int (*run)(int argc, char** argv);  // the operands; the exit status or kShowUsage
+  unsigned takes;     // the options it takes
+  // The operands; the exit status or kShowUsage.
+  int (*run)(const options& o, int argc, char** argv);
 };
 
-int run_help(int argc, char** argv);
-int run_version(int, char**);
+int run_help(const options&, int argc, char** argv);
+int run_version(const options&, int, char**);
 
-int run_selftest(int, char**) { return cli::cmd_selftest(); }
+int run_selftest(const options&, int, char**) { return cli::cmd_selftest(); }
 
-int run_mint(int, char** argv) {
+int run_mint(const options&, int, char** argv) {
   return cli::cmd_mint(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3]);
 }
 
-int run_recover(int argc, char** argv) {
+int run_recover(const options& o, int argc, char** argv) {
   if (argc == 2) {
     std::fputs("ERROR: need >= t shares\n", stderr);
     return 1;
   }
-  return cli::cmd_recover(argv[0], argc - 1, argv + 1);
+  return cli::cmd_recover(argv[0], argc - 1, argv + 1, o.split);
 }
 
-int run_sign(int argc, char** argv) {
-  return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3);
+int run_sign(const options& o, int argc, char** argv) {
+  return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3, o.split);
 }
 
-int run_verify(int argc, char** argv) {
+int run_verify(const options&, int argc, char** argv) {
   if (argc == 2) return kShowUsage;
   return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr)
                    : cli::cmd_verify(argv[0], argv[1], argv[2]);
 }
 
-int run_reshare(int argc, char** argv) {
+int run_reshare(const options& o, int argc, char** argv) {
   return cli::cmd_reshare(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], argc - 4,
-                          argv + 4);
+                          argv + 4, o.split);
 }
 
-int run_reissue(int argc, char** argv) {
-  return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3);
+int run_reissue(const options& o, int argc, char** argv) {
+  return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3, o.split);
+}
+
+int run_check(const options&, int argc, char** argv) {
+  return cli::cmd_check(argv[0], argv[1], argc - 2, argv + 2);
 }
 
 const command_row kCommands[] = {
@@ -132,13 +148,13 @@ const command_row kCommands[] = {
     {"recover", "<outkey> <share1> <share2> ...",
      "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
      "owner-only file outkey.",
-     2, -1, kOptHelp, run_recover},
+     2, -1, kOptHelp | kOptSplit, run_recover},
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp, run_sign},
+     5, -1, kOptHelp | kOptSplit, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
@@ -147,11 +163,16 @@ const command_row kCommands[] = {
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
-     6, -1, kOptHelp, run_reshare},
+     6, -1, kOptHelp | kOptSplit, run_reshare},
     {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
      "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
-     "again, byte for byte, or a share for a new custodian.",
-     5, -1, kOptHelp, run_reissue},
+     "again, byte for byte, or a share for a new custodian. With --split, also the split\n"
+     "record with the new share's line, signed by the root.",
+     5, -1, kOptHelp | kOptSplit, run_reissue},
+    {"check", "<anchor> <split-record> [<share>...]",
+     "Checks the split record under the anchor's key, prints the split, and checks each\n"
+     "share given against it, alone: combining nothing and writing nothing.",
+     2, -1, kOptHelp, run_check},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
      kOptHelp, run_help},
     {"version", "", "Prints the program's version.", 0, 0, kOptHelp, run_version},
@@ -176,17 +197,19 @@ int usage(FILE* to, int status) {
 int command_help(const command_row& c) {
   std::fputs("usage:\n", stdout);
   print_usage_line(stdout, c);
-  std::printf("\n%s\n", c.about);
+  std::printf("\n%s\n\noptions:\n", c.about);
+  for (const option_row& o : kOptions)
+    if ((c.takes & o.bit) != 0) std::printf("  %s\n", o.help);
   return 0;
 }
 
-int run_help(int argc, char** argv) {
+int run_help(const options&, int argc, char** argv) {
   if (argc == 0) return usage(stdout, 0);
   const command_row* c = find_command(argv[0]);
   return c != nullptr ? command_help(*c) : usage(stderr, 1);
 }
 
-int run_version(int, char**) {
+int run_version(const options&, int, char**) {
   std::printf("vantiro-cli %s\n", VANTIRO_VERSION);
   return 0;
 }
@@ -195,7 +218,7 @@ int dispatch(int argc, char** argv) {
   if (argc < 2) return usage(stderr, 1);
   const char* word = argv[1];
   if (is(word, "--help") || is(word, "-h")) return usage(stdout, 0);
-  if (is(word, "--version")) return run_version(0, nullptr);
+  if (is(word, "--version")) return run_version(options{}, 0, nullptr);
   if (word[0] == '-' && word[1] != '\0') {
     std::fprintf(stderr, "ERROR: unknown option %s\n", word);
     return 1;
@@ -204,6 +227,7 @@ int dispatch(int argc, char** argv) {
   if (c == nullptr) return usage(stderr, 1);
   int i = 2;
   unsigned given = 0;
+  options opts;
   for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
     if (argv[i][2] == '\0') {  // "--": operands follow, whatever they look like
       ++i;
@@ -216,9 +240,16 @@ int dispatch(int argc, char** argv) {
       std::fprintf(stderr, "ERROR: unknown option %s\n", argv[i]);
       return 1;
     }
-    if ((c->options & o->bit) == 0) {
+    if ((c->takes & o->bit) == 0) {
       std::fprintf(stderr, "ERROR: %s does not take %s\n", c->name, o->name);
       return 1;
+    }
+    if (o->value != nullptr) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "ERROR: %s needs a value\n", o->name);
+        return 1;
+      }
+      opts.*(o->value) = argv[++i];
     }
     given |= o->bit;
   }
@@ -226,7 +257,7 @@ int dispatch(int argc, char** argv) {
   const int operands = argc - i;
   if (operands < c->min_operands || (c->max_operands >= 0 && operands > c->max_operands))
     return usage(stderr, 1);
-  const int status = c->run(operands, argv + i);
+  const int status = c->run(opts, operands, argv + i);
   return status == kShowUsage ? usage(stderr, 1) : status;
 }
 

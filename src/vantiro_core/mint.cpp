@@ -40,7 +40,11 @@ int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig
   return 0;
 }
 
-int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
+namespace {
+
+// vantiro_mint, and with rec the record of the new split, signed while the root lives.
+int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size,
+         vantiro_split_record* rec, char* out, size_t cap, size_t* len) {
   if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || pub == nullptr || records == nullptr ||
       anchor == nullptr)
     return -1;
@@ -71,7 +75,24 @@ int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, siz
   std::memcpy(anchor + 2 + 2 * kPubSize, " s=", 3);
   std::memcpy(anchor + 5 + 2 * kPubSize, sig_hex, 2 * kSigSize + 1);
 
-  const int rc = vantiro_split(n, t, root, records);
+  int rc = vantiro_split(n, t, root, records);
+  if (rc == 0 && rec != nullptr) {
+    rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
+    if (rc != 0) secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
+  }
   secure_zero(root, sizeof root);
   return rc;
+}
+
+}  // namespace
+
+int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
+  return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr);
+}
+
+int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
+                          size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
+                          size_t* len) {
+  if (rec == nullptr || out == nullptr || len == nullptr) return -1;
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len);
 }

@@ -13,7 +13,7 @@ constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
 // Rebuilds from the k records whose bit is clear in skip and reports whether the result
-// is a root; root is wiped when it is not.
+// is a root (vantiro_recover wipes one that is not; the caller wipes root after each try).
 bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
   uint8_t kept[VANTIRO_MAX_SHARES * kRecord];
   int m = 0;
@@ -25,7 +25,6 @@ bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root
   }
   const bool ok = m >= 2 && vantiro_recover(m, kept, root) == 0;
   secure_zero(kept, sizeof kept);
-  if (!ok) secure_zero(root, VANTIRO_ROOT_SIZE);
   return ok;
 }
 

@@ -136,6 +136,84 @@ int vantiro_key_has_small_order(const uint8_t key[VANTIRO_KEY_SIZE]);
 // not or carries none.
 int vantiro_anchor_verify(const vantiro_anchor* a);
 
+// ---- Split records -----------------------------------------------------------------------
+// A split record is the root's signed statement of one split: its key, a split id, the
+// threshold and the SHA-256 of every share record, one line each, x ascending:
+//
+//   vantiro split v1
+//   key: <64 hex>
+//   split: <32 hex>
+//   threshold: <t>
+//   share <x>: <64 hex>
+//   signature: <128 hex>
+//
+// The signature is Ed25519ctx by the root, context "vantiro split v1", over every byte
+// before "signature: ". It is public: a copy goes with every share.
+
+constexpr size_t VANTIRO_SPLIT_ID_SIZE = 16;
+constexpr size_t VANTIRO_SPLIT_TEXT_MAX = 4096;
+// More share lines than a record of VANTIRO_SPLIT_TEXT_MAX bytes can hold.
+constexpr int VANTIRO_SPLIT_MAX_LINES = 64;
+constexpr char VANTIRO_SPLIT_CONTEXT[] = "vantiro split v1";
+
+struct vantiro_split_record {
+  uint8_t key[VANTIRO_KEY_SIZE];
+  uint8_t split[VANTIRO_SPLIT_ID_SIZE];
+  int threshold;
+  int count;  // share lines, x ascending
+  uint8_t x[VANTIRO_SPLIT_MAX_LINES];
+  uint8_t digest[VANTIRO_SPLIT_MAX_LINES][32];  // SHA-256 of the 65-byte share record
+  uint8_t sig[VANTIRO_SIG_SIZE];
+};
+
+// Adds the line of one share record, in x order. -1 when x is 0 or already listed, or
+// the record is full.
+int vantiro_split_record_add(vantiro_split_record* rec, const uint8_t record[VANTIRO_RECORD_SIZE]);
+
+// Signs the record with the 64-byte root (whose public half must be rec->key), checks the
+// signature under rec->key and writes the whole text, at most cap bytes, to out (no NUL);
+// *len is its length. 0; -1 refused argument (threshold outside 2..16, fewer lines than
+// the threshold, text longer than cap or VANTIRO_SPLIT_TEXT_MAX); -3 the root is not a key
+// pair or not rec->key's; -4 the signature does not verify. rec->sig is set on 0.
+int vantiro_split_record_sign(const uint8_t root[VANTIRO_ROOT_SIZE], vantiro_split_record* rec,
+                              char* out, size_t cap, size_t* len);
+
+// A new split's record: a fresh split id from the OS random source, the lines of the n
+// records, signed as vantiro_split_record_sign signs (its results), or -2 when the random
+// source failed.
+int vantiro_split_record_new(const uint8_t root[VANTIRO_ROOT_SIZE], int t, int n,
+                             const uint8_t* records, vantiro_split_record* rec, char* out,
+                             size_t cap, size_t* len);
+
+// Reads a record text of at most VANTIRO_SPLIT_TEXT_MAX bytes in exactly the layout above
+// (CRLF line ends accepted): 0; -1 not a split record; -3 its signature does not verify
+// under its own key line. out is written only on 0.
+int vantiro_split_record_parse(const uint8_t* text, size_t len, vantiro_split_record* out);
+
+// What the record says of one share record.
+enum : int {
+  VANTIRO_SHARE_LISTED = 0,    // its x is listed with its SHA-256
+  VANTIRO_SHARE_UNLISTED = 1,  // its x is not listed
+  VANTIRO_SHARE_CHANGED = 2,   // its x is listed with another SHA-256
+};
+int vantiro_split_record_check(const vantiro_split_record* rec,
+                               const uint8_t record[VANTIRO_RECORD_SIZE]);
+
+// vantiro_mint, and the record of the new split in rec and out as vantiro_split_record_new
+// makes it, while the root is still in memory. On failure nothing is left in records.
+int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
+                          size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
+                          size_t* len);
+
+// Proves that k (3..16) records that rebuild the root of key lie on one split, by
+// rebuilding it from every set that leaves one out: 0 when every such set rebuilds it
+// (so at least t + 1 shares were given); 1 when none does (as few as t: nothing can be
+// proved); -3 when some do and some do not, with *misfit the one record whose setting
+// aside rebuilds the root, or -1 when that is not one. -1 refused argument. Every rebuilt
+// root is wiped.
+int vantiro_prove_one_split(int k, const uint8_t* records, const uint8_t key[VANTIRO_KEY_SIZE],
+                            int* misfit);
+
 // Signing a message too large to hold, read twice by the caller: begin; update over the
 // message; next_pass; update over the message again; end. The signature is exactly
 // vantiro_sign's of the message; the signer holds the expanded secret key until end or

@@ -1,4 +1,5 @@
-// Ed25519 known answers: the test vectors of RFC 8032 section 7.1.
+// Ed25519 known answers: the test vectors of RFC 8032 section 7.1, and those of Ed25519ctx
+// in section 7.2.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,6 +128,73 @@ TEST(Ed25519Rfc8032, StreamedSigningAndVerificationInAnyChunking) {
       feed(&vs, ed25519_verify_stream_update, msg, step[1]);
       EXPECT_EQ(ed25519_verify_stream_final(&vs), 0);
     }
+  }
+}
+
+struct CtxVector {
+  const char* name;
+  const char* seed;
+  const char* pk;
+  const char* msg;
+  const char* context;
+  const char* sig;
+};
+
+const CtxVector kCtxVectors[] = {
+    {"foo", "0305334e381af78f141cb666f6199f57bc3495335a256a95bd2a55bf546663f6",
+     "dfc9425e4f968f7f0c29f0259cf5f9aed6851c2bb4ad8bfb860cfee0ab248292",
+     "f726936d19c800494e3fdaff20b276a8", "666f6f",
+     "55a4cc2f70a54e04288c5f4cd1e45a7bb520b36292911876cada7323198dd87a"
+     "8b36950b95130022907a7fb7c4e9b2d5f6cca685a587b4b21f4b888e4e7edb0d"},
+    {"bar", "0305334e381af78f141cb666f6199f57bc3495335a256a95bd2a55bf546663f6",
+     "dfc9425e4f968f7f0c29f0259cf5f9aed6851c2bb4ad8bfb860cfee0ab248292",
+     "f726936d19c800494e3fdaff20b276a8", "626172",
+     "fc60d5872fc46b3aa69f8b5b4351d5808f92bcc044606db097abab6dbcb1aee3"
+     "216c48e8b3b66431b5b186d1d28f8ee15a5ca2df6668346291c2043d4eb3e90d"},
+    {"foo2", "0305334e381af78f141cb666f6199f57bc3495335a256a95bd2a55bf546663f6",
+     "dfc9425e4f968f7f0c29f0259cf5f9aed6851c2bb4ad8bfb860cfee0ab248292",
+     "508e9e6882b979fea900f62adceaca35", "666f6f",
+     "8b70c1cc8310e1de20ac53ce28ae6e7207f33c3295e03bb5c0732a1d20dc6490"
+     "8922a8b052cf99b7c4fe107a5abb5b2c4085ae75890d02df26269d8945f84b0b"},
+    {"foo3", "ab9c2853ce297ddab85c993b3ae14bcad39b2c682beabc27d6d4eb20711d6560",
+     "0f1d1274943b91415889152e893d80e93275a1fc0b65fd71b4b0dda10ad7d772",
+     "f726936d19c800494e3fdaff20b276a8", "666f6f",
+     "21655b5f1aa965996b3f97b3c849eafba922a0a62992f73b3d1b73106a84ad85"
+     "e9b86a7b6005ea868337ff2d20a7f5fbd4cd10b0be49a68da2b2e0dc0ad8960f"},
+};
+
+TEST(Ed25519Rfc8032, CtxSignaturesVerifyUnderTheirContextAlone) {
+  for (const CtxVector& v : kCtxVectors) {
+    SCOPED_TRACE(v.name);
+    const vt::bytes seed = vt::from_hex(v.seed), pk = vt::from_hex(v.pk);
+    const vt::bytes msg = vt::from_hex(v.msg), ctx = vt::from_hex(v.context);
+    uint8_t got_pk[32], sk[64];
+    ed25519_seed_keypair(got_pk, sk, seed.data());
+    EXPECT_EQ(vt::to_hex(got_pk, 32), v.pk);
+    uint8_t sig[64];
+    ASSERT_EQ(0, ed25519ctx_sign(sk, ctx.data(), ctx.size(), msg.data(), msg.size(), sig));
+    EXPECT_EQ(vt::to_hex(sig, 64), v.sig);
+    EXPECT_EQ(0, ed25519ctx_verify(pk.data(), ctx.data(), ctx.size(), msg.data(), msg.size(), sig));
+    // Not under another context, nor as plain Ed25519; nor a plain signature as this one.
+    const uint8_t other[] = {'f', 'o', 'p'};
+    EXPECT_EQ(-1, ed25519ctx_verify(pk.data(), other, sizeof other, msg.data(), msg.size(), sig));
+    EXPECT_EQ(-1, ed25519_verify(pk.data(), msg.data(), msg.size(), sig));
+    ed25519_sign(sk, msg.data(), msg.size(), sig);
+    EXPECT_EQ(-1, ed25519ctx_verify(pk.data(), ctx.data(), ctx.size(), msg.data(), msg.size(), sig));
+  }
+  // Contexts of 1 and 255 bytes work; 0 and 256 are refused, with sig untouched.
+  uint8_t pk[32], sk[64], sig[64];
+  const vt::bytes seed(32, 7), ctx(256, 'c'), msg = vt::from_hex("6d7367");
+  ed25519_seed_keypair(pk, sk, seed.data());
+  for (size_t len : {size_t{1}, size_t{255}}) {
+    ASSERT_EQ(0, ed25519ctx_sign(sk, ctx.data(), len, msg.data(), msg.size(), sig)) << len;
+    EXPECT_EQ(0, ed25519ctx_verify(pk, ctx.data(), len, msg.data(), msg.size(), sig)) << len;
+  }
+  for (size_t len : {size_t{0}, size_t{256}}) {
+    std::fill(sig, sig + 64, 0xAA);
+    EXPECT_EQ(-1, ed25519ctx_sign(sk, ctx.data(), len, msg.data(), msg.size(), sig)) << len;
+    EXPECT_EQ(vt::bytes(64, 0xAA), vt::bytes(sig, sig + 64)) << len;
+    EXPECT_EQ(-1, ed25519ctx_verify(pk, ctx.data(), len, msg.data(), msg.size(), sig)) << len;
   }
 }
 

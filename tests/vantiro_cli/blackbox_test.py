@@ -31,6 +31,7 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          "  vantiro-cli verify <anchor> [<message> <signature>]\n"
          "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
          "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n"
+         "  vantiro-cli check <anchor> <split-record> [<share>...]\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
@@ -39,6 +40,9 @@ NOT_A_ROOT = ("ERROR: recover failed: the shares do not rebuild a root (too few 
               "or shares of different roots)\n")
 NOT_REBUILT = ("ERROR: the shares do not rebuild a root (too few shares, a damaged share, or "
                "shares of different roots)\n")
+EXACTLY_T = ("  With exactly {} shares and no split record, a share altered together with "
+             "another cannot be ruled out; give one share more, or the split record, to prove "
+             "it.\n")
 NOT_AN_ANCHOR = ("is not an anchor (a _key.txt zone line, its quoted k= s= record, or a 32-byte "
                  "operator.pub)\n")
 SELFTEST_BANNER = "== vantiro selftest (mint 3-of-5, recover, verify anchor) ==\n"
@@ -151,6 +155,8 @@ def expected_mint_report(t, n, fqdn, outdir, pub, anchor, share_paths):
     for x, (path, content) in enumerate(share_paths, start=1):
         fp = hashlib.sha256(content).hexdigest()[:12]
         out.append(f"    x={x:3d} -> {path}  sha256={fp}...\n")
+    split_id = read(os.path.join(outdir, "shares.txt")).decode().split("\n")[2][len("split: "):]
+    out.append(f"  split record: {outdir}/shares.txt (split {split_id})\n")
     out.append(f"  The whole root is wiped. Any {t} shares reconstruct it. "
                "No network was touched.\n")
     out.append(f"  NOW: publish _key.{fqdn} + operator.pub; scatter the shares; then reconnect.\n")
@@ -267,8 +273,8 @@ class Mint(CliCase):
     def test_three_of_five(self):
         outdir, rc, out, err = self.mint(5, 3)
         self.assertEqual((0, ""), (rc, err))
-        self.assertEqual(["_key.txt", "operator.pub"] + [f"share-0{i}.share" for i in range(1, 6)],
-                         self.files(outdir))
+        self.assertEqual(["_key.txt", "operator.pub"] + [f"share-0{i}.share" for i in range(1, 6)]
+                         + ["shares.txt"], self.files(outdir))
         pub, anchor = self.check_minted(outdir, 5, 3, "example.com", out)
         if posix_modes():
             umask_default = 0o666 & ~self.current_umask()
@@ -290,7 +296,7 @@ class Mint(CliCase):
             outdir, rc, out, err = self.mint(n, t, outdir=self.path(f"o{n}{t}"))
             self.assertEqual((0, ""), (rc, err))
             self.check_minted(outdir, n, t, "example.com", out)
-            self.assertEqual(n + 2, len(self.files(outdir)))
+            self.assertEqual(n + 3, len(self.files(outdir)))
 
     def test_range_and_operand_refusals(self):
         cases = [("17", "2"), ("3", "1"), ("2", "3"), ("x", "2"), ("0", "0"), ("3x", "2"),
@@ -306,7 +312,7 @@ class Mint(CliCase):
         # Leading zeros are plain decimal digits.
         rc, _, err = self.run_cli("mint", "05", "003", "example.com", outdir)
         self.assertEqual((0, ""), (rc, err))
-        self.assertEqual(7, len(self.files(outdir)))
+        self.assertEqual(8, len(self.files(outdir)))
 
     def test_fqdn_must_be_a_dns_name(self):
         outdir = self.path("out")
@@ -406,7 +412,7 @@ class Mint(CliCase):
         shares = [n for n in on_disk if n.startswith("share-")]
         self.assertEqual(len(shares), len(re.findall(r"^    x=", out, re.M)))
         self.assertNotIn("NOW: publish", out)
-        self.assertIn(f"ERROR: {5 + 2 - len(on_disk)} file(s) not written; this ceremony is "
+        self.assertIn(f"ERROR: {5 + 3 - len(on_disk)} file(s) not written; this ceremony is "
                       "incomplete\n", err)
         self.assertIn(f"ERROR: only {len(shares)} of 5 shares were written, fewer than 3: this "
                       "root cannot be rebuilt; do not publish it\n", err)
@@ -461,14 +467,14 @@ class Mint(CliCase):
             outdir, rc, out, err = self.mint(2, 2, stdout=full)
         self.assertEqual((1, "ERROR: cannot write the report\n"), (rc, err))
         # The files stay: the shares are the only copy of the root.
-        self.assertEqual(4, len(self.files(outdir)))
+        self.assertEqual(5, len(self.files(outdir)))
 
     def test_directory_sync_failure(self):
         self.need_preload()
         outdir, rc, out, err = self.mint(3, 2, preload=True, env={"VT_FSYNC_DIR_FAIL": "1"})
         self.assertEqual((1, f"ERROR: cannot sync {outdir}\n"), (rc, err))
         self.assertTrue(out.endswith("then reconnect.\n"))
-        self.assertEqual(5, len(self.files(outdir)))
+        self.assertEqual(6, len(self.files(outdir)))
 
     def test_sync_and_close_failures_are_short_writes(self):
         self.need_preload()
@@ -480,13 +486,14 @@ class Mint(CliCase):
 
     def test_random_failure_creates_nothing(self):
         self.need_preload()
-        for n in (1, 2, 40, 65):
+        # Draw 66 is the split record's split id.
+        for n in (1, 2, 40, 65, 66):
             outdir, rc, out, err = self.mint(5, 3, outdir=self.path(f"r{n}"), preload=True,
                                              env={"VT_GETRANDOM_FAIL_FROM": str(n)})
             self.assertEqual((1, "", "ERROR: vantiro_mint rc=-2\n"), (rc, out, err), n)
             self.assertEqual([], self.files(outdir))
-        outdir, rc, out, err = self.mint(5, 3, outdir=self.path("r66"), preload=True,
-                                         env={"VT_GETRANDOM_FAIL_FROM": "66"})
+        outdir, rc, out, err = self.mint(5, 3, outdir=self.path("r67"), preload=True,
+                                         env={"VT_GETRANDOM_FAIL_FROM": "67"})
         self.assertEqual((0, ""), (rc, err))
 
     def test_out_of_memory(self):
@@ -694,6 +701,95 @@ def changing_file_writer(path, offset, stop):
                 return
     finally:
         os.close(fd)
+
+
+# ---- Independent checks of split records: RFC 8032's Ed25519ctx verification and the
+# field of the shares, written out here from the RFC and the AES polynomial.
+ED_P = 2 ** 255 - 19
+ED_L = 2 ** 252 + 27742317777372353535851937790883648493
+ED_D = -121665 * pow(121666, ED_P - 2, ED_P) % ED_P
+
+
+def _ed_add(a, b):
+    (x1, y1, z1, t1), (x2, y2, z2, t2) = a, b
+    aa, bb = (y1 - x1) * (y2 - x2) % ED_P, (y1 + x1) * (y2 + x2) % ED_P
+    cc, dd = t1 * 2 * ED_D * t2 % ED_P, z1 * 2 * z2 % ED_P
+    e, f, g, h = bb - aa, dd - cc, dd + cc, bb + aa
+    return (e * f % ED_P, g * h % ED_P, f * g % ED_P, e * h % ED_P)
+
+
+def _ed_mul(s, pt):
+    q = (0, 1, 1, 0)
+    while s > 0:
+        if s & 1:
+            q = _ed_add(q, pt)
+        pt, s = _ed_add(pt, pt), s >> 1
+    return q
+
+
+def _ed_point(y, sign):
+    if y >= ED_P:
+        return None
+    x2 = (y * y - 1) * pow(ED_D * y * y + 1, ED_P - 2, ED_P) % ED_P
+    x = pow(x2, (ED_P + 3) // 8, ED_P)
+    if (x * x - x2) % ED_P:
+        x = x * pow(2, (ED_P - 1) // 4, ED_P) % ED_P
+    if (x * x - x2) % ED_P or (x == 0 and sign):
+        return None
+    if x & 1 != sign:
+        x = ED_P - x
+    return (x, y, 1, x * y % ED_P)
+
+
+def _ed_decode(b):
+    v = int.from_bytes(b, "little")
+    return _ed_point(v & ((1 << 255) - 1), v >> 255)
+
+
+ED_B = _ed_point(4 * pow(5, ED_P - 2, ED_P) % ED_P, 0)
+
+
+def ed25519ctx_verify(pk, context, msg, sig):
+    a, r, s = _ed_decode(pk), _ed_decode(sig[:32]), int.from_bytes(sig[32:], "little")
+    if a is None or r is None or s >= ED_L:
+        return False
+    dom = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
+    h = int.from_bytes(hashlib.sha512(dom + sig[:32] + pk + msg).digest(), "little") % ED_L
+    left, right = _ed_mul(s, ED_B), _ed_add(r, _ed_mul(h, a))
+    return (left[0] * right[2] - right[0] * left[2]) % ED_P == 0 and \
+        (left[1] * right[2] - right[1] * left[2]) % ED_P == 0
+
+
+def gf_mul(a, b):
+    p = 0
+    for _ in range(8):
+        if b & 1:
+            p ^= a
+        a = ((a << 1) ^ (0x1b if a & 0x80 else 0)) & 0xff
+        b >>= 1
+    return p
+
+
+def gf_inv(a):
+    return next(b for b in range(1, 256) if gf_mul(a, b) == 1)
+
+
+def lagrange_at_zero(xs, i):
+    num = den = 1
+    for j, xj in enumerate(xs):
+        if j != i:
+            num, den = gf_mul(num, xj), gf_mul(den, xj ^ xs[i])
+    return gf_mul(num, gf_inv(den))
+
+
+def cancelling_pair(share_a, share_b, xs):
+    """Adds errors to two share records that cancel where the shares of xs rebuild the root:
+    e_a * l_a(0) = e_b * l_b(0), byte by byte."""
+    la, lb = lagrange_at_zero(xs, xs.index(share_a[0])), lagrange_at_zero(xs, xs.index(share_b[0]))
+    ea = [(7 * i + 1) % 255 + 1 for i in range(64)]
+    eb = [gf_mul(gf_mul(e, la), gf_inv(lb)) for e in ea]
+    return (bytes([share_a[0]]) + bytes(v ^ e for v, e in zip(share_a[1:], ea)),
+            bytes([share_b[0]]) + bytes(v ^ e for v, e in zip(share_b[1:], eb)))
 
 
 class CeremonyCase(CliCase):
@@ -939,6 +1035,8 @@ class Custodians(CeremonyCase):
         self.assertEqual("== Ardessa Vantiro: root reshared (2-of-3) ==\n"
                          f"  operator pubkey: {pub.hex()}\n"
                          "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n" + lines +
+                         f"  split record: {new_dir}/shares.txt (split "
+                         f"{read(new_dir + '/shares.txt').decode().split()[6]})\n" +
                          "  The whole root is wiped. Any 2 of these shares reconstruct it; the "
                          "anchor is unchanged.\n  WARNING: the old shares still rebuild this root "
                          "until every one of them is destroyed.\n", out)
@@ -970,7 +1068,7 @@ class Custodians(CeremonyCase):
         outdir, pub, shares = self.ceremony()
         lost = read(shares[3])
         os.remove(shares[3])
-        given = [shares[0], shares[4], shares[1]]
+        given = [shares[0], shares[4], shares[1], shares[2]]  # t + 1: their split is proved
         out_dir = self.path("reissued")
         os.makedirs(out_dir)
         rc, out, err = self.run_cli("reissue", "4", f"{outdir}/_key.txt", out_dir, *given)
@@ -986,6 +1084,10 @@ class Custodians(CeremonyCase):
         # A new custodian at x = 200: with t - 1 old shares it rebuilds the root.
         rc, out, err = self.run_cli("reissue", "200", f"{outdir}/_key.txt", out_dir, *given)
         self.assertEqual((0, ""), (rc, err))
+        # Exactly t shares and no record: the share is written, but no claim is made.
+        rc, out, err = self.run_cli("reissue", "9", f"{outdir}/_key.txt", out_dir, *given[:3])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.endswith(EXACTLY_T.format(3)), out)
         self.recover_ok(self.path("k.key"), [shares[2], f"{out_dir}/share-200.share",
                                                       shares[4]], pub)
         for x, extra, msg in (("2", [], f"ERROR: {shares[1]} already holds x = 2\n"),
@@ -1008,6 +1110,128 @@ class Custodians(CeremonyCase):
         rc, out, err = self.run_cli("reissue", "7", f"{outdir}/_key.txt", out_dir, *given[:2])
         self.assertEqual((1, "", NOT_REBUILT), (rc, out, err))
         self.assertFalse(os.path.exists(f"{out_dir}/share-07.share"))
+
+
+class SplitRecords(CeremonyCase):
+    def record_lines(self, path):
+        text = read(path)
+        body, sig = text[:text.index(b"signature: ")], bytes.fromhex(text.split(b"signature: ")[1].decode())
+        return text.decode().splitlines(), body, sig
+
+    def check_record(self, path, key, t, shares):
+        """The record's layout, its lines against the share files and its signature under
+        the key, with the reference verifier; returns the split id."""
+        lines, body, sig = self.record_lines(path)
+        self.assertEqual(["vantiro split v1", f"key: {key.hex()}"], lines[:2])
+        self.assertRegex(lines[2], r"^split: [0-9a-f]{32}$")
+        self.assertEqual(f"threshold: {t}", lines[3])
+        self.assertEqual([f"share {read(p)[0]}: {hashlib.sha256(read(p)).hexdigest()}"
+                          for p in shares], lines[4:-1])
+        self.assertTrue(ed25519ctx_verify(key, b"vantiro split v1", body, sig))
+        self.assertFalse(ed25519ctx_verify(key, b"vantiro split v2", body, sig))
+        if OPTS.oracle:  # nor is it a plain Ed25519 signature that sign could have made
+            self.assertFalse(self.oracle_verify(key, body, sig))
+        return lines[2][len("split: "):]
+
+    def test_record_of_mint_reshare_and_reissue(self):
+        # The reference verifier itself against RFC 8032's first Ed25519ctx vector.
+        self.assertTrue(ed25519ctx_verify(
+            bytes.fromhex("dfc9425e4f968f7f0c29f0259cf5f9aed6851c2bb4ad8bfb860cfee0ab248292"),
+            b"foo", bytes.fromhex("f726936d19c800494e3fdaff20b276a8"), bytes.fromhex(
+                "55a4cc2f70a54e04288c5f4cd1e45a7bb520b36292911876cada7323198dd87a"
+                "8b36950b95130022907a7fb7c4e9b2d5f6cca685a587b4b21f4b888e4e7edb0d")))
+        outdir, pub, shares = self.ceremony()
+        record, anchor = f"{outdir}/shares.txt", f"{outdir}/_key.txt"
+        split = self.check_record(record, pub, 3, shares)
+        rc, out, err = self.run_cli("check", anchor, record, shares[1], shares[3])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(f"== split checked ==\n  key: {pub.hex()}\n"
+                         f"  split: {split}, any 3 of these 5 shares rebuild the root\n" +
+                         "".join(f"    x={x:3d}  sha256={hashlib.sha256(read(p)).hexdigest()[:12]}...\n"
+                                 for x, p in enumerate(shares, start=1)) +
+                         f"  {shares[1]}: share 2 of this split, intact\n"
+                         f"  {shares[3]}: share 4 of this split, intact\n", out)
+        self.assertEqual((0, ""), self.run_cli("check", anchor,
+                                                self.message(read(record).replace(b"\n", b"\r\n"),
+                                                             "crlf.txt"))[::2])
+        # reshare: a new split with a record of its own, from shares checked by the old one.
+        new_dir = self.path("new")
+        os.makedirs(new_dir)
+        rc, _, err = self.run_cli("reshare", "--split", record, "3", "2", anchor, new_dir,
+                                  *shares[:3])
+        self.assertEqual((0, ""), (rc, err))
+        new = [f"{new_dir}/share-0{x}.share" for x in (1, 2, 3)]
+        self.assertNotEqual(split, self.check_record(f"{new_dir}/shares.txt", pub, 2, new))
+        # reissue: a lost share gives back its own line; a new x adds its line.
+        old_lines, _, _ = self.record_lines(record)
+        os.remove(shares[3])
+        for x in (4, 200):
+            d = self.path(f"r{x}")
+            os.makedirs(d)
+            rc, out, err = self.run_cli("reissue", "--split", record, str(x), anchor, d,
+                                        shares[0], shares[2], shares[4])
+            self.assertEqual((0, ""), (rc, err), x)
+            self.assertIn(f"  split record: {d}/shares.txt (split {split})\n", out)
+            self.assertTrue(out.endswith("  It belongs to the same split: with the other shares "
+                                         "it rebuilds the same root.\n"), out)
+            lines, body, sig = self.record_lines(f"{d}/shares.txt")
+            added = [f"share 200: {hashlib.sha256(read(f'{d}/share-200.share')).hexdigest()}"] \
+                if x == 200 else []
+            self.assertEqual(old_lines[:-1] + added, lines[:-1])
+            self.assertTrue(ed25519ctx_verify(pub, b"vantiro split v1", body, sig))
+
+    def test_changed_records_and_another_key_refused(self):
+        outdir, pub, shares = self.ceremony()
+        _, other_pub, _ = self.ceremony(name="other")
+        record, anchor = read(f"{outdir}/shares.txt"), f"{outdir}/_key.txt"
+        not_record = "ERROR: {} is not a split record\n"
+        not_signed = "ERROR: {} is not signed by the key it names\n"
+        for at in range(0, len(record), 5):
+            b = record[at]
+            changed = record[:at] + bytes([b ^ 1 if chr(b) not in "0123456789abcdef" else
+                                           ord("0") if b != ord("0") else ord("1")]) + record[at + 1:]
+            path = self.message(changed, f"changed{at}.txt")
+            rc, out, err = self.run_cli("check", anchor, path)
+            self.assertEqual(1, rc, at)
+            self.assertIn(err, (not_record.format(path), not_signed.format(path)), at)
+        for bad in (record + b"\n", record[:-1], b"", record.replace(b"share 5", b"share 05"),
+                    record.replace(b"threshold: 3", b"threshold: 6")):
+            path = self.message(bad, "bad.txt")
+            self.assertEqual((1, "", not_record.format(path)), self.run_cli("check", anchor, path))
+        rc, out, err = self.run_cli("check", f"{self.path('other')}/_key.txt", f"{outdir}/shares.txt")
+        self.assertEqual((1, "", f"ERROR: {outdir}/shares.txt is the split record of key "
+                                 f"{pub.hex()}, not the anchor's key\n"), (rc, out, err))
+
+    def test_shares_altered_so_that_their_errors_cancel(self):
+        outdir, pub, shares = self.ceremony()
+        record, anchor = f"{outdir}/shares.txt", f"{outdir}/_key.txt"
+        a, b = cancelling_pair(read(shares[0]), read(shares[1]), [1, 2, 3])
+        alt1, alt2 = self.message(a, "alt-1.share"), self.message(b, "alt-2.share")
+        given = [alt1, alt2, shares[2]]
+        # Without the record, exactly t of them rebuild the root: nothing can tell.
+        self.recover_ok(self.path("attack.key"), given, pub)
+        named = (f"ERROR: {alt1} is not share 1 of this split (its fingerprint differs)\n"
+                 f"ERROR: {alt2} is not share 2 of this split (its fingerprint differs)\n")
+        msg = self.message()
+        os.makedirs(self.path("re"))
+        for args in (["recover", "--split", record, self.path("r.key")] + given,
+                     ["sign", "--split", record, anchor, msg, self.path("m.sig")] + given,
+                     ["reissue", "--split", record, "4", anchor, self.path("re")] + given):
+            self.assertEqual((1, "", named), self.run_cli(*args), args[0])
+        self.assertEqual([], self.files(self.path("re")))
+        self.assertFalse(os.path.exists(self.path("r.key")) or os.path.exists(self.path("m.sig")))
+        rc, out, err = self.run_cli("check", anchor, record, alt1, shares[2], alt2)
+        self.assertEqual((1, named), (rc, err))
+        self.assertTrue(out.endswith(f"  {shares[2]}: share 3 of this split, intact\n"), out)
+        # Without the record: exactly t make no claim; t + 1 are refused.
+        rc, out, err = self.run_cli("reissue", "4", anchor, self.path("re"), *given)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.endswith(EXACTLY_T.format(3)), out)
+        os.remove(f"{self.path('re')}/share-04.share")
+        rc, out, err = self.run_cli("reissue", "4", anchor, self.path("re"), *given, shares[4])
+        self.assertEqual((1, ""), (rc, out))
+        self.assertTrue(err.startswith(NOT_REBUILT), err)
+        self.assertEqual([], self.files(self.path("re")))
 
 
 def main():

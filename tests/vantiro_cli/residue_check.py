@@ -261,7 +261,8 @@ def main():
         new_dir = os.path.join(tmp, "reshared")
         os.makedirs(new_dir)
         blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reshare.core"),
-                               [cli, "reshare", "3", "2", anchor, new_dir] + shares, tmp)
+                               [cli, "reshare", "--split", os.path.join(out, "shares.txt"), "3",
+                                "2", anchor, new_dir] + shares, tmp)
         new_records = []
         for x in (1, 2, 3):
             with open(os.path.join(new_dir, f"share-0{x}.share"), "rb") as f:
@@ -280,6 +281,16 @@ def main():
                 sys.exit("reissue under gdb did not reproduce share 2")
         ok &= check("reissue", blob, secrets_of_root(root, records),
                     [("argv outdir", reissue_dir.encode())])
+        # With the split record, which the rebuilt root signs again.
+        recorded_dir = os.path.join(tmp, "reissued-recorded")
+        os.makedirs(recorded_dir)
+        blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reissue-split.core"),
+                               [cli, "reissue", "--split", os.path.join(out, "shares.txt"), "4",
+                                anchor, recorded_dir] + shares, tmp)
+        if not os.path.exists(os.path.join(recorded_dir, "shares.txt")):
+            sys.exit("reissue --split under gdb wrote no split record")
+        ok &= check("reissue --split", blob, secrets_of_root(root, records),
+                    [("argv outdir", recorded_dir.encode())])
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:

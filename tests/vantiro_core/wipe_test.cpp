@@ -4,6 +4,7 @@
 // be found there, which shows that the scan sees the call's frames.
 #include <gtest/gtest.h>
 
+#include "core_internal.h"
 #include "core_support.h"
 #include "crypt.h"
 #include "os_random_hook.h"
@@ -48,6 +49,13 @@ bytes cat(const bytes& a, const bytes& b) {
   return out;
 }
 
+// The records with a bit of record i flipped, in a share byte that differs from record to
+// record (the same damage to two records could cancel out in a rebuild).
+std::vector<uint8_t> damaged(std::vector<uint8_t> recs, size_t i) {
+  recs[i * VANTIRO_RECORD_SIZE + 20 + i] ^= 0x10;
+  return recs;
+}
+
 bytes row_of(const std::vector<uint8_t>& records, size_t i) {
   const auto at = records.begin() + static_cast<long>(i * VANTIRO_RECORD_SIZE + 1);
   return bytes(at, at + 64);
@@ -58,6 +66,21 @@ bytes root_of_seed(const uint8_t* seed) {
   uint8_t pk[32], sk[64];
   ed25519_seed_keypair(pk, sk, seed);
   return bytes(sk, sk + 64);
+}
+
+// What the combine rebuilds from three records, taken as a seed: the key pair that the
+// rebuild's check derives from it (for the right records, the root itself).
+bytes derived_from(const std::vector<uint8_t>& recs) {
+  uint8_t xs[3], ys[3 * 64], rebuilt[64];
+  for (size_t i = 0; i < 3; ++i) {
+    xs[i] = recs[i * VANTIRO_RECORD_SIZE];
+    std::memcpy(ys + 64 * i, &recs[i * VANTIRO_RECORD_SIZE + 1], 64);
+  }
+  EXPECT_EQ(0, shamir_combine(3, 64, xs, ys, rebuilt));
+  bytes derived = root_of_seed(rebuilt);
+  secure_zero(ys, sizeof ys);
+  secure_zero(rebuilt, sizeof rebuilt);
+  return derived;
 }
 
 void expect_visible_and_clean(const vt::StackSnapshot& snap, const bytes& left_public,
@@ -73,22 +96,35 @@ TEST(VantiroWipes, MintLeavesNoRootNoShareRow) {
     size_t anchor_size;
     long fail_from;
     int rc;
+    bool recorded;  // with the split record, signed while the root lives
   } cases[] = {
-      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0},
-      {16, 16, VANTIRO_ANCHOR_SIZE, -1, 0},
-      {5, 3, VANTIRO_ANCHOR_SIZE - 1, -1, -5},
+      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, false},
+      {16, 16, VANTIRO_ANCHOR_SIZE, -1, 0, false},
+      {5, 3, VANTIRO_ANCHOR_SIZE - 1, -1, -5, false},
       // Every coefficient draw fails: zero coefficients, so every share row is the root.
-      {5, 3, VANTIRO_ANCHOR_SIZE, 2, -2},
+      {5, 3, VANTIRO_ANCHOR_SIZE, 2, -2, false},
+      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, true},
+      {16, 2, VANTIRO_ANCHOR_SIZE, -1, 0, true},
+      // The split id's draw (after the key and 64 coefficient draws) fails.
+      {5, 3, VANTIRO_ANCHOR_SIZE, 66, -2, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.n << "/" << c.t << " rc " << c.rc);
+    SCOPED_TRACE(testing::Message() << c.n << "/" << c.t << " rc " << c.rc << " recorded "
+                                    << c.recorded);
     uint8_t pub[32];
     std::vector<uint8_t> records(static_cast<size_t>(c.n) * VANTIRO_RECORD_SIZE, 0);
     std::vector<char> anchor(VANTIRO_ANCHOR_SIZE);
     int rc = 99;
     script_draws(c.fail_from);
-    const vt::StackSnapshot snap = vt::stack_after(
-        [&] { rc = vantiro_mint(c.n, c.t, pub, records.data(), anchor.data(), c.anchor_size); });
+    vantiro_split_record rec;
+    std::vector<char> text(VANTIRO_SPLIT_TEXT_MAX);
+    size_t text_len = 0;
+    const vt::StackSnapshot snap = vt::stack_after([&] {
+      rc = c.recorded ? vantiro_mint_recorded(c.n, c.t, pub, records.data(), anchor.data(),
+                                              c.anchor_size, &rec, text.data(), text.size(),
+                                              &text_len)
+                      : vantiro_mint(c.n, c.t, pub, records.data(), anchor.data(), c.anchor_size);
+    });
     vt::g_os_random_hook = nullptr;
     ASSERT_EQ(c.rc, rc);
     for (const uint8_t* p : g_draws.at) ASSERT_TRUE(snap.covers(p));
@@ -114,6 +150,7 @@ TEST(VantiroWipes, RecoverLeavesNoShareRowNoRoot) {
   } cases[] = {
       {vtc::pick(a.records, {0, 2, 4}), 0},
       {cat(vtc::pick(a.records, {0, 1}), vtc::pick(b.records, {2})), -3},  // mixed roots
+      {damaged(vtc::pick(a.records, {0, 2, 4}), 1), -3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rc);
@@ -122,17 +159,152 @@ TEST(VantiroWipes, RecoverLeavesNoShareRowNoRoot) {
     const vt::StackSnapshot snap =
         vt::stack_after([&] { rc = vantiro_recover(3, c.recs.data(), root.data()); });
     ASSERT_EQ(c.rc, rc);
-    // What the combine rebuilt, and the key pair that the check derived from it.
-    uint8_t xs[3], ys[3 * 64], rebuilt[64];
-    for (size_t i = 0; i < 3; ++i) {
-      xs[i] = c.recs[i * VANTIRO_RECORD_SIZE];
-      std::memcpy(ys + 64 * i, &c.recs[i * VANTIRO_RECORD_SIZE + 1], 64);
-    }
-    ASSERT_EQ(0, shamir_combine(3, 64, xs, ys, rebuilt));
-    const bytes derived = root_of_seed(rebuilt);
+    const bytes derived = derived_from(c.recs);
     EXPECT_EQ(rc == 0 ? derived : bytes(64, 0), root);
     std::vector<bytes> secrets = {derived};
     for (size_t i = 0; i < 3; ++i) secrets.push_back(row_of(c.recs, i));
+    expect_visible_and_clean(snap, bytes(derived.begin() + 32, derived.end()), secrets);
+  }
+}
+
+// The interpolation's copy of the share rows: every public rebuild runs the root's check
+// over the same stack right after it, which hides a missed wipe there, so it is checked
+// on its own. The x coordinates stay in its frame.
+TEST(VantiroWipes, InterpolationLeavesNoShareRow) {
+  const vtc::Minted a = vtc::mint(16, 2);
+  ASSERT_EQ(0, a.rc);
+  struct {
+    std::vector<uint8_t> recs;
+    uint8_t x;
+  } cases[] = {
+      {vtc::pick(a.records, {4, 0, 2}), 0},
+      {a.records, 200},
+  };
+  for (const auto& c : cases) {
+    const size_t k = c.recs.size() / VANTIRO_RECORD_SIZE;
+    SCOPED_TRACE(k);
+    std::vector<uint8_t> out(64, 0);
+    int rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after(
+        [&] { rc = core_interpolate(static_cast<int>(k), c.recs.data(), c.x, out.data()); });
+    ASSERT_EQ(0, rc);
+    bytes xs;
+    std::vector<bytes> rows;
+    for (size_t i = 0; i < k; ++i) {
+      xs.push_back(c.recs[i * VANTIRO_RECORD_SIZE]);
+      rows.push_back(row_of(c.recs, i));
+    }
+    expect_visible_and_clean(snap, xs, rows);
+  }
+}
+
+// The misfit search rebuilds a root for each set-aside it tries. The damaged records come
+// last, so the last set-aside tried is the one that works and leaves the root's public key.
+TEST(VantiroWipes, MisfitSearchLeavesNoShareRowNoRoot) {
+  const vtc::Minted a = vtc::mint(5, 3);
+  ASSERT_EQ(0, a.rc);
+  struct {
+    std::vector<uint8_t> recs;
+    std::vector<int> named;
+  } cases[] = {
+      {damaged(vtc::pick(a.records, {0, 2, 4, 1}), 3), {3}},
+      {damaged(damaged(vtc::pick(a.records, {1, 3, 4, 0, 2}), 3), 4), {3, 4}},
+  };
+  const bytes derived = derived_from(a.records);
+  for (const auto& c : cases) {
+    const int k = static_cast<int>(c.recs.size() / VANTIRO_RECORD_SIZE);
+    SCOPED_TRACE(k);
+    int misfits[2] = {-1, -1};
+    int n = 99;
+    const vt::StackSnapshot snap =
+        vt::stack_after([&] { n = vantiro_find_misfits(k, c.recs.data(), misfits); });
+    ASSERT_EQ(c.named, std::vector<int>(misfits, misfits + std::max(n, 0)));
+    std::vector<bytes> secrets = {derived};
+    for (size_t i = 0; i < static_cast<size_t>(k); ++i) secrets.push_back(row_of(c.recs, i));
+    expect_visible_and_clean(snap, bytes(derived.begin() + 32, derived.end()), secrets);
+  }
+}
+
+// A split of a given root: the records' share bytes and the root may stay only in the
+// caller's buffers. A root held in the records buffer is overwritten by the first record
+// before the proof, which then fails and must leave the records empty.
+TEST(VantiroWipes, SplitLeavesNoRootNoShareRow) {
+  struct {
+    int n, t;
+    long fail_from;
+    bool root_in_records;
+    int rc;
+  } cases[] = {
+      {5, 3, -1, false, 0},
+      {16, 16, -1, false, 0},
+      {5, 3, 1, false, -2},  // no coefficient: every share row would be the root
+      {5, 3, -1, true, -4},
+  };
+  const bytes root = root_of_seed(vt::pseudo_random(32, 5).data());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.n << "/" << c.t << " rc " << c.rc);
+    const size_t size = static_cast<size_t>(c.n) * VANTIRO_RECORD_SIZE;
+    // The same split made outside the scan, for its share rows.
+    std::vector<uint8_t> same(size, 0);
+    script_draws(c.fail_from);
+    const int same_rc = vantiro_split(c.n, c.t, root.data(), same.data());
+
+    std::vector<uint8_t> records(size, 0);
+    const uint8_t* from = root.data();
+    if (c.root_in_records) {
+      std::memcpy(records.data() + 1, root.data(), root.size());
+      from = records.data() + 1;
+    }
+    int rc = 99;
+    script_draws(c.fail_from);
+    const vt::StackSnapshot snap =
+        vt::stack_after([&] { rc = vantiro_split(c.n, c.t, from, records.data()); });
+    vt::g_os_random_hook = nullptr;
+    ASSERT_EQ(c.rc, rc);
+    ASSERT_FALSE(g_draws.at.empty());
+    for (const uint8_t* p : g_draws.at) ASSERT_TRUE(snap.covers(p));
+    if (rc != 0) {
+      EXPECT_EQ(std::vector<uint8_t>(size, 0), records);
+    }
+
+    std::vector<bytes> secrets = {root};
+    if (same_rc == 0) {
+      for (size_t i = 0; i < static_cast<size_t>(c.n); ++i) secrets.push_back(row_of(same, i));
+    }
+    bytes xs;  // the x coordinates 1..n stay in the split's frame
+    for (int x = 1; x <= c.n; ++x) xs.push_back(static_cast<uint8_t>(x));
+    expect_visible_and_clean(snap, xs, secrets);
+  }
+}
+
+// Reissuing: the rebuilt root, the given rows and the new row stay nowhere on the stack.
+TEST(VantiroWipes, ReissueLeavesNoRootNoShareRow) {
+  const vtc::Minted a = vtc::mint(5, 3);
+  const vtc::Minted b = vtc::mint(5, 3);
+  ASSERT_EQ(0, a.rc);
+  ASSERT_EQ(0, b.rc);
+  struct {
+    std::vector<uint8_t> recs;
+    int x, rc;
+  } cases[] = {
+      {vtc::pick(a.records, {0, 2, 4}), 2, 0},  // the lost second share
+      {vtc::pick(a.records, {3, 1, 0}), 200, 0},
+      {cat(vtc::pick(a.records, {0, 1}), vtc::pick(b.records, {2})), 4, -3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.x);
+    std::vector<uint8_t> out(VANTIRO_RECORD_SIZE, 0);
+    int rc = 99;
+    const vt::StackSnapshot snap =
+        vt::stack_after([&] { rc = vantiro_reissue(3, c.recs.data(), c.x, out.data()); });
+    ASSERT_EQ(c.rc, rc);
+    const bytes derived = derived_from(c.recs);
+    std::vector<bytes> secrets = {derived};
+    for (size_t i = 0; i < 3; ++i) secrets.push_back(row_of(c.recs, i));
+    if (rc == 0) {
+      ASSERT_EQ(c.x, out[0]);
+      secrets.push_back(row_of(out, 0));
+    }
     expect_visible_and_clean(snap, bytes(derived.begin() + 32, derived.end()), secrets);
   }
 }
