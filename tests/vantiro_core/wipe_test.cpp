@@ -309,6 +309,32 @@ TEST(VantiroWipes, ReissueLeavesNoRootNoShareRow) {
   }
 }
 
+// The proof of one split without a record rebuilds the root from every set that leaves one
+// record out; the damaged record comes last, so the last rebuild is the one that works.
+TEST(VantiroWipes, OneSplitProofLeavesNoShareRowNoRoot) {
+  const vtc::Minted a = vtc::mint(5, 3);
+  ASSERT_EQ(0, a.rc);
+  struct {
+    std::vector<uint8_t> recs;
+    int rc;
+  } cases[] = {
+      {vtc::pick(a.records, {0, 2, 4, 1}), 0},
+      {damaged(vtc::pick(a.records, {0, 2, 4, 1, 3}), 4), -3},
+  };
+  const bytes derived = derived_from(a.records);
+  for (const auto& c : cases) {
+    const int k = static_cast<int>(c.recs.size() / VANTIRO_RECORD_SIZE);
+    SCOPED_TRACE(k);
+    int misfit = 99, rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after(
+        [&] { rc = vantiro_prove_one_split(k, c.recs.data(), a.pub, &misfit); });
+    ASSERT_EQ(c.rc, rc);
+    std::vector<bytes> secrets = {derived};
+    for (size_t i = 0; i < static_cast<size_t>(k); ++i) secrets.push_back(row_of(c.recs, i));
+    expect_visible_and_clean(snap, bytes(derived.begin() + 32, derived.end()), secrets);
+  }
+}
+
 TEST(VantiroWipes, SignLeavesNoDerivedSecretKey) {
   uint8_t pk[32], sk[64], other_pk[32], other_sk[64];
   ASSERT_EQ(0, ed25519_keypair(pk, sk));
