@@ -14,8 +14,15 @@ args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDeb
 export WINEDEBUG=-all
 cmake -S . -B "$build" "${args[@]}"
 cmake --build "$build" -j2
+# One wine server for the whole run: test processes that each start and stop their own
+# were seen to hang under load, one connecting while another's server shut down.
+# The first run creates the prefix (and waits for its server to end); then the server
+# stays up until the end of the step.
+prefix="$PWD/$build/wineprefix"
+cmake/wine-run.sh "$prefix" "$build/src/vantiro_cli/vantiro-cli.exe" version >/dev/null
+WINEPREFIX="$prefix" wineserver -p 2>/dev/null || true
 status=0
 ctest --test-dir "$build" --output-on-failure -j2 || status=$?
-# Stop the wine server of this build's prefix (it would otherwise linger a few seconds).
-WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+# Stop the wine server of this build's prefix.
+WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
 exit "$status"
