@@ -19,6 +19,7 @@ cmake -S . -B "$build" "${args[@]}"
 # server to end; then the server stays up until the end of the step.
 prefix="$PWD/$build/wineprefix"
 cmake/wine-run.sh "$prefix" wineboot >/dev/null 2>&1 || true
+WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
 WINEPREFIX="$prefix" wineserver -p 2>/dev/null || true
 trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true' EXIT
 cmake --build "$build" -j2
