@@ -13,14 +13,9 @@ args=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=RelWithDeb
 [ -x build/tests/vt_ed25519_oracle ] && args+=(-DVANTIRO_HOST_ED25519_ORACLE="$PWD/build/tests/vt_ed25519_oracle")
 export WINEDEBUG=-all
 cmake -S . -B "$build" "${args[@]}"
-# One wine server for the whole step (test discovery in the build included): processes
-# that each start and stop their own were seen to hang or fail under load, one connecting
-# while another's server shut down. The first run creates the prefix and waits for its
-# server to end; then the server stays up until the end of the step.
-prefix="$PWD/$build/wineprefix"
-cmake/wine-run.sh "$prefix" wineboot >/dev/null 2>&1 || true
-WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
-WINEPREFIX="$prefix" wineserver -p 2>/dev/null || true
-trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true' EXIT
 cmake --build "$build" -j2
-ctest --test-dir "$build" --output-on-failure -j2
+status=0
+ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+# Stop the wine server of this build's prefix (it would otherwise linger a few seconds).
+WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true
+exit "$status"
