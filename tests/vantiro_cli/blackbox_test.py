@@ -1252,7 +1252,29 @@ def main():
     for name in ("cli", "oracle", "preload"):
         if getattr(OPTS, name):
             setattr(OPTS, name, os.path.abspath(getattr(OPTS, name)))
+    keep_wine_server()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+def keep_wine_server():
+    """Under cmake/wine-run.sh, one wine server serves every run of the program and stops at
+    the end: a server started and stopped for each of the hundreds of runs costs seconds
+    each, and the suite would not finish in its time."""
+    words = shlex.split(OPTS.launcher)
+    if len(words) != 2 or not words[0].endswith("wine-run.sh") or not shutil.which("wineserver"):
+        return
+    env = dict(os.environ, WINEPREFIX=words[1])
+    if not os.path.exists(os.path.join(words[1], "system.reg")):
+        subprocess.run(words + [OPTS.cli, "version"], capture_output=True, env=env, timeout=300)
+        subprocess.run(["wineserver", "-w"], env=env, timeout=300)
+    subprocess.run(["wineserver", "-p"], env=env, timeout=60)
+    # The first run under a new server was seen to hang at its exit; it is not a test.
+    try:
+        subprocess.run(words + [OPTS.cli, "version"], capture_output=True, env=env, timeout=45)
+    except subprocess.TimeoutExpired:
+        pass
+    import atexit
+    atexit.register(subprocess.run, ["wineserver", "-k"], env=env)
 
 
 if __name__ == "__main__":
