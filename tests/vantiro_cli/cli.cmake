@@ -34,6 +34,11 @@ if(Python3_Interpreter_FOUND)
            COMMAND ${Python3_EXECUTABLE} "${CMAKE_CURRENT_SOURCE_DIR}/vantiro_cli/blackbox_test.py"
                    ${_vt_bb_args})
   set_tests_properties(vantiro_cli_blackbox PROPERTIES TIMEOUT 900 LABELS "blackbox")
+  if(VANTIRO_WINDOWS_CROSS)
+    # It keeps one wine server for its many runs; other wine processes beside it were seen
+    # to die without output, so it runs alone.
+    set_tests_properties(vantiro_cli_blackbox PROPERTIES RUN_SERIAL TRUE)
+  endif()
 
   # Memory residue: core dumps at process exit searched for every secret of the run.
   find_program(GDB_EXECUTABLE gdb)
