@@ -20,3 +20,8 @@ bool core_root_is_consistent(const uint8_t* root);
 // Interpolates k (2..16) share records at x into the 64 bytes of out (at x = 0 the root);
 // its copy of the share bytes is wiped. 0, or -1 as shamir_eval.
 int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out);
+
+// Rebuilds from the k (at most 16) records whose bit is clear in skip and reports whether
+// the result is a root (vantiro_recover wipes one that is not; the caller wipes root after
+// each try). Its copy of the records is wiped.
+bool core_rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root);

@@ -1,7 +1,5 @@
 // Proving without a split record that the given shares lie on one split: every set that
 // leaves one of them out must rebuild the same root.
-#include <cstring>
-
 #include "core_internal.h"
 #include "crypt.h"
 #include "vantiro_core.h"
@@ -14,23 +12,16 @@ int vantiro_prove_one_split(int k, const uint8_t* records, const uint8_t key[VAN
   *misfit = -1;
   // Two records rebuild only a 2-of-n root, and one record alone rebuilds nothing.
   if (k == 2) return 1;
-  constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
-  const size_t rest = static_cast<size_t>(k - 1) * kRecord;
-  uint8_t kept[(VANTIRO_MAX_SHARES - 1) * kRecord];
   uint8_t root[VANTIRO_ROOT_SIZE];
   int rebuilt = 0;
   for (int i = 0; i < k; ++i) {
-    const size_t at = static_cast<size_t>(i) * kRecord;
-    std::memcpy(kept, records, at);
-    std::memcpy(kept + at, records + at + kRecord, rest - at);
-    if (vantiro_recover(k - 1, kept, root) == 0 &&
+    if (core_rebuild_without(k, records, 1u << i, root) &&
         core_equal_ct(root + 32, key, VANTIRO_KEY_SIZE)) {
       ++rebuilt;
       *misfit = i;
     }
     secure_zero(root, sizeof root);
   }
-  secure_zero(kept, sizeof kept);
   if (rebuilt == k) {
     *misfit = -1;
     return 0;

@@ -12,9 +12,11 @@ namespace {
 constexpr size_t kRowSize = VANTIRO_ROOT_SIZE;
 constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 
+}  // namespace
+
 // Rebuilds from the k records whose bit is clear in skip and reports whether the result
 // is a root (vantiro_recover wipes one that is not; the caller wipes root after each try).
-bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
+bool core_rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root) {
   uint8_t kept[VANTIRO_MAX_SHARES * kRecord];
   int m = 0;
   for (int i = 0; i < k; ++i) {
@@ -27,8 +29,6 @@ bool rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root
   secure_zero(kept, sizeof kept);
   return ok;
 }
-
-}  // namespace
 
 int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out) {
   uint8_t xs[VANTIRO_MAX_SHARES];
@@ -97,7 +97,7 @@ int vantiro_find_misfits(int k, const uint8_t* records, int misfits[2]) {
   int found = 0;
   unsigned found_skip = 0;
   auto try_without = [&](unsigned skip) {
-    if (rebuild_without(k, records, skip, root)) {
+    if (core_rebuild_without(k, records, skip, root)) {
       ++found;
       found_skip = skip;
     }
