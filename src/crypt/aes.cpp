@@ -1,105 +1,56 @@
-// AES-256 block cipher (FIPS 197, Nk = 8, Nr = 14), forward direction only: both users,
-// GCM and the CTR_DRBG, only ever encrypt.
+// AES-256: the choice between the instruction code and the portable constant-time code,
+// and the public ECB wrappers.
 #include "aes_internal.h"
 #include "crypt.h"
 
 using namespace crypt_internal;
 
-namespace {
-
-const uint8_t sbox[256] = {
-    0x63, 0x7c, 0x77, 0x7b, 0xf2, 0x6b, 0x6f, 0xc5, 0x30, 0x01, 0x67, 0x2b, 0xfe, 0xd7, 0xab, 0x76,
-    0xca, 0x82, 0xc9, 0x7d, 0xfa, 0x59, 0x47, 0xf0, 0xad, 0xd4, 0xa2, 0xaf, 0x9c, 0xa4, 0x72, 0xc0,
-    0xb7, 0xfd, 0x93, 0x26, 0x36, 0x3f, 0xf7, 0xcc, 0x34, 0xa5, 0xe5, 0xf1, 0x71, 0xd8, 0x31, 0x15,
-    0x04, 0xc7, 0x23, 0xc3, 0x18, 0x96, 0x05, 0x9a, 0x07, 0x12, 0x80, 0xe2, 0xeb, 0x27, 0xb2, 0x75,
-    0x09, 0x83, 0x2c, 0x1a, 0x1b, 0x6e, 0x5a, 0xa0, 0x52, 0x3b, 0xd6, 0xb3, 0x29, 0xe3, 0x2f, 0x84,
-    0x53, 0xd1, 0x00, 0xed, 0x20, 0xfc, 0xb1, 0x5b, 0x6a, 0xcb, 0xbe, 0x39, 0x4a, 0x4c, 0x58, 0xcf,
-    0xd0, 0xef, 0xaa, 0xfb, 0x43, 0x4d, 0x33, 0x85, 0x45, 0xf9, 0x02, 0x7f, 0x50, 0x3c, 0x9f, 0xa8,
-    0x51, 0xa3, 0x40, 0x8f, 0x92, 0x9d, 0x38, 0xf5, 0xbc, 0xb6, 0xda, 0x21, 0x10, 0xff, 0xf3, 0xd2,
-    0xcd, 0x0c, 0x13, 0xec, 0x5f, 0x97, 0x44, 0x17, 0xc4, 0xa7, 0x7e, 0x3d, 0x64, 0x5d, 0x19, 0x73,
-    0x60, 0x81, 0x4f, 0xdc, 0x22, 0x2a, 0x90, 0x88, 0x46, 0xee, 0xb8, 0x14, 0xde, 0x5e, 0x0b, 0xdb,
-    0xe0, 0x32, 0x3a, 0x0a, 0x49, 0x06, 0x24, 0x5c, 0xc2, 0xd3, 0xac, 0x62, 0x91, 0x95, 0xe4, 0x79,
-    0xe7, 0xc8, 0x37, 0x6d, 0x8d, 0xd5, 0x4e, 0xa9, 0x6c, 0x56, 0xf4, 0xea, 0x65, 0x7a, 0xae, 0x08,
-    0xba, 0x78, 0x25, 0x2e, 0x1c, 0xa6, 0xb4, 0xc6, 0xe8, 0xdd, 0x74, 0x1f, 0x4b, 0xbd, 0x8b, 0x8a,
-    0x70, 0x3e, 0xb5, 0x66, 0x48, 0x03, 0xf6, 0x0e, 0x61, 0x35, 0x57, 0xb9, 0x86, 0xc1, 0x1d, 0x9e,
-    0xe1, 0xf8, 0x98, 0x11, 0x69, 0xd9, 0x8e, 0x94, 0x9b, 0x1e, 0x87, 0xe9, 0xce, 0x55, 0x28, 0xdf,
-    0x8c, 0xa1, 0x89, 0x0d, 0xbf, 0xe6, 0x42, 0x68, 0x41, 0x99, 0x2d, 0x0f, 0xb0, 0x54, 0xbb, 0x16};
-
-const uint8_t rcon[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
-
-// The S-box applied to each byte of a word.
-uint32_t sub_word(uint32_t x) {
-  return static_cast<uint32_t>(sbox[x >> 24]) << 24 | static_cast<uint32_t>(sbox[(x >> 16) & 0xff]) << 16 |
-         static_cast<uint32_t>(sbox[(x >> 8) & 0xff]) << 8 | static_cast<uint32_t>(sbox[x & 0xff]);
-}
-
-// Multiplication by x in GF(2^8): the reduction by 0x1B is masked by the top bit, not branched on.
-inline uint8_t xtime(uint8_t b) {
-  return static_cast<uint8_t>((static_cast<unsigned>(b) << 1) ^ (0x1bu & (0u - static_cast<unsigned>(b >> 7))));
-}
-
-inline void add_round_key(uint8_t s[16], const uint32_t* rk) {
-  for (int c = 0; c < 4; ++c) {
-    s[4 * c] ^= static_cast<uint8_t>(rk[c] >> 24);
-    s[4 * c + 1] ^= static_cast<uint8_t>(rk[c] >> 16);
-    s[4 * c + 2] ^= static_cast<uint8_t>(rk[c] >> 8);
-    s[4 * c + 3] ^= static_cast<uint8_t>(rk[c]);
-  }
-}
-
-// SubBytes and ShiftRows in one pass: byte 4c+r of the result is S(byte 4((c+r) mod 4)+r).
-inline void sub_shift(uint8_t s[16]) {
-  uint8_t t[16];
-  for (int c = 0; c < 4; ++c)
-    for (int r = 0; r < 4; ++r) t[4 * c + r] = sbox[s[4 * ((c + r) & 3) + r]];
-  for (int i = 0; i < 16; ++i) s[i] = t[i];
-}
-
-// Each column times the matrix (2 3 1 1 / 1 2 3 1 / 1 1 2 3 / 3 1 1 2).
-inline void mix_columns(uint8_t s[16]) {
-  for (int c = 0; c < 4; ++c) {
-    uint8_t* col = s + 4 * c;
-    uint8_t a0 = col[0], a1 = col[1], a2 = col[2], a3 = col[3];
-    uint8_t all = static_cast<uint8_t>(a0 ^ a1 ^ a2 ^ a3);
-    // 2a + 3b + c + d = a ^ (a ^ b ^ c ^ d) ^ 2(a ^ b), and so on by rotation.
-    col[0] = static_cast<uint8_t>(a0 ^ all ^ xtime(static_cast<uint8_t>(a0 ^ a1)));
-    col[1] = static_cast<uint8_t>(a1 ^ all ^ xtime(static_cast<uint8_t>(a1 ^ a2)));
-    col[2] = static_cast<uint8_t>(a2 ^ all ^ xtime(static_cast<uint8_t>(a2 ^ a3)));
-    col[3] = static_cast<uint8_t>(a3 ^ all ^ xtime(static_cast<uint8_t>(a3 ^ a0)));
-  }
-}
-
-}  // namespace
-
 namespace crypt_internal {
 
 void aes256_expand_key(const uint8_t key[32], uint32_t w[60]) {
-  for (int i = 0; i < 8; ++i)
-    w[i] = static_cast<uint32_t>(key[4 * i]) << 24 | static_cast<uint32_t>(key[4 * i + 1]) << 16 |
-           static_cast<uint32_t>(key[4 * i + 2]) << 8 | static_cast<uint32_t>(key[4 * i + 3]);
-  for (int i = 8; i < 60; ++i) {
-    uint32_t temp = w[i - 1];
-    if (i % 8 == 0)
-      temp = sub_word(temp << 8 | temp >> 24) ^ static_cast<uint32_t>(rcon[i / 8 - 1]) << 24;
-    else if (i % 8 == 4)
-      temp = sub_word(temp);
-    w[i] = w[i - 8] ^ temp;
-  }
+  if (aesni_available())
+    aes256_ni_expand_key(key, w);
+  else
+    aes256_ct_expand_key(key, w);
+}
+
+void aes256_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out, size_t n) {
+  if (aesni_available())
+    aes256_ni_encrypt_blocks(w, in, out, n);
+  else
+    aes256_ct_encrypt_blocks(w, in, out, n);
 }
 
 void aes256_encrypt_block(const uint32_t w[60], const uint8_t in[16], uint8_t out[16]) {
-  // Work on a local copy so that in and out may alias.
-  uint8_t s[16];
-  for (int i = 0; i < 16; ++i) s[i] = in[i];
-  add_round_key(s, w);
-  for (int round = 1; round < 14; ++round) {
-    sub_shift(s);
-    mix_columns(s);
-    add_round_key(s, w + 4 * round);
+  aes256_encrypt_blocks(w, in, out, 1);
+}
+
+void aes256_ctr32_xor(const uint32_t w[60], uint8_t ctr[16], const uint8_t* in, uint8_t* out,
+                      size_t len) {
+  if (aesni_available()) {
+    aes256_ni_ctr32_xor(w, ctr, in, out, len);
+    return;
   }
-  sub_shift(s);
-  add_round_key(s, w + 56);
-  for (int i = 0; i < 16; ++i) out[i] = s[i];
+  // Eight counter blocks at a time: the portable code encrypts several blocks at once.
+  constexpr size_t kBatch = 8;
+  uint8_t cb[kBatch * 16];
+  uint8_t ks[kBatch * 16];
+  while (len > 0) {
+    const size_t blocks = len >= kBatch * 16 ? kBatch : (len + 15) / 16;
+    for (size_t b = 0; b < blocks; ++b) {
+      for (int i = 0; i < 16; ++i) cb[16 * b + static_cast<size_t>(i)] = ctr[i];
+      for (int i = 15; i >= 12; --i)
+        if (++ctr[i] != 0) break;
+    }
+    aes256_ct_encrypt_blocks(w, cb, ks, blocks);
+    const size_t n = len < blocks * 16 ? len : blocks * 16;
+    for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(in[i] ^ ks[i]);
+    in += n;
+    out += n;
+    len -= n;
+  }
+  secure_zero(cb, sizeof cb);
+  secure_zero(ks, sizeof ks);
 }
 
 }  // namespace crypt_internal
@@ -107,5 +58,10 @@ void aes256_encrypt_block(const uint32_t w[60], const uint8_t in[16], uint8_t ou
 void aes256_ecb_keysetup(aes256_ecb_ctx* ctx, const uint8_t key[32]) { aes256_expand_key(key, ctx->w); }
 
 void aes256_ecb_encrypt_block(const aes256_ecb_ctx* ctx, const uint8_t in[16], uint8_t out[16]) {
-  aes256_encrypt_block(ctx->w, in, out);
+  aes256_encrypt_blocks(ctx->w, in, out, 1);
+}
+
+void aes256_ecb_encrypt_blocks(const aes256_ecb_ctx* ctx, const uint8_t* in, uint8_t* out,
+                               size_t n) {
+  aes256_encrypt_blocks(ctx->w, in, out, n);
 }

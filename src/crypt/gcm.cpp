@@ -26,28 +26,6 @@ void b128_to(uint8_t out[16], b128 x) {
   store_be64(out + 8, x.lo);
 }
 
-// Adds 1 to the last 32 bits of a counter block, big-endian, modulo 2^32.
-void inc32(uint8_t cb[16]) {
-  for (int i = 15; i >= 12; --i)
-    if (++cb[i] != 0) break;
-}
-
-// out = in XOR keystream from the counter blocks icb, inc32(icb), ...; in may equal out.
-void gctr(const uint32_t w[60], const uint8_t icb[16], const uint8_t* in, size_t len, uint8_t* out) {
-  uint8_t cb[16];
-  uint8_t ks[16];
-  for (int i = 0; i < 16; ++i) cb[i] = icb[i];
-  while (len > 0) {
-    aes256_encrypt_block(w, cb, ks);
-    size_t n = len < 16 ? len : 16;
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(in[i] ^ ks[i]);
-    inc32(cb);
-    in += n;
-    out += n;
-    len -= n;
-  }
-}
-
 // Shared set-up: key schedule, hash key H = AES(0^128) and J0 = IV || 00 00 00 01.
 void gcm_setup(const uint8_t key[32], const uint8_t iv[12], uint32_t w[60], b128* h, uint8_t j0[16]) {
   aes256_expand_key(key, w);
@@ -87,8 +65,8 @@ int gcm_encrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plai
   gcm_setup(key, iv, w, &h, j0);
   uint8_t cb[16];
   for (int i = 0; i < 16; ++i) cb[i] = j0[i];
-  inc32(cb);
-  gctr(w, cb, plain, plain_len, cipher);
+  cb[15] = 2;  // inc32(J0): J0 ends in 00 00 00 01
+  aes256_ctr32_xor(w, cb, plain, cipher, plain_len);
   // Hashed after it is produced, so cipher may be the plaintext buffer.
   gcm_tag(w, h, j0, aad, aad_len, cipher, plain_len, tag);
   return 0;
@@ -108,8 +86,8 @@ int gcm_decrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* ciph
   // Plaintext is released only after the tag has verified.
   uint8_t cb[16];
   for (int i = 0; i < 16; ++i) cb[i] = j0[i];
-  inc32(cb);
-  gctr(w, cb, cipher, cipher_len, plain);
+  cb[15] = 2;  // inc32(J0): J0 ends in 00 00 00 01
+  aes256_ctr32_xor(w, cb, cipher, plain, cipher_len);
   return 0;
 }
 
@@ -142,6 +120,13 @@ b128 gf_mult(b128 x, b128 y) {
 }
 
 void ghash(b128* state, b128 h, const uint8_t* data, size_t len) {
+  if (aesni_available())
+    ghash_clmul(state, h, data, len);
+  else
+    ghash_portable(state, h, data, len);
+}
+
+void ghash_portable(b128* state, b128 h, const uint8_t* data, size_t len) {
   while (len >= 16) {
     b128 block = b128_from(data);
     state->hi ^= block.hi;

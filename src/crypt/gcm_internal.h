@@ -24,6 +24,10 @@ b128 gf_mult(b128 x, b128 y);
 // Absorbs len bytes of data into *state under the hash key h; a final partial block is
 // zero-filled. A zero len reads nothing and leaves *state unchanged.
 void ghash(b128* state, b128 h, const uint8_t* data, size_t len);
+// The same in portable constant-time code, and on PCLMULQDQ (aes_ni.cpp; call only where
+// aesni_available()). ghash chooses between them.
+void ghash_portable(b128* state, b128 h, const uint8_t* data, size_t len);
+void ghash_clmul(b128* state, b128 h, const uint8_t* data, size_t len);
 
 // OR of the byte-wise XOR of two 16-byte tags: 0 exactly when they are equal. Reads all
 // 16 bytes whatever they hold.
