@@ -1,5 +1,6 @@
 // AES-256-GCM (NIST SP 800-38D) with 96-bit IVs and 128-bit tags, one-shot over whole
-// buffers. Calls the AES core directly.
+// buffers. Calls the AES core directly. The key schedule, the hash key, the encrypted J0,
+// the counter block and the GHASH state are wiped before every return.
 #include "aes_internal.h"
 #include "crypt.h"
 #include "gcm_internal.h"
@@ -12,6 +13,9 @@ namespace {
 // wraps back onto J0; AAD below 2^64 bits, so its bit length fits the length block.
 constexpr uint64_t GCM_MAX_PLAIN = (uint64_t{1} << 36) - 32;
 constexpr uint64_t GCM_MAX_AAD = (uint64_t{1} << 61) - 1;
+
+// Test hook, called with the verdict of the tag comparison before decryption acts on it.
+void (*g_verdict_hook)(const void*, size_t) = nullptr;
 
 bool gcm_lengths_ok(size_t data_len, size_t aad_len) {
   return static_cast<uint64_t>(data_len) <= GCM_MAX_PLAIN && static_cast<uint64_t>(aad_len) <= GCM_MAX_AAD;
@@ -29,10 +33,10 @@ void b128_to(uint8_t out[16], b128 x) {
 // Shared set-up: key schedule, hash key H = AES(0^128) and J0 = IV || 00 00 00 01.
 void gcm_setup(const uint8_t key[32], const uint8_t iv[12], uint32_t w[60], b128* h, uint8_t j0[16]) {
   aes256_expand_key(key, w);
-  uint8_t zero[16] = {0};
-  uint8_t hb[16];
-  aes256_encrypt_block(w, zero, hb);
+  uint8_t hb[16] = {0};
+  aes256_encrypt_block(w, hb, hb);
   *h = b128_from(hb);
+  secure_zero(hb, sizeof hb);
   for (int i = 0; i < 12; ++i) j0[i] = iv[i];
   j0[12] = 0;
   j0[13] = 0;
@@ -40,54 +44,80 @@ void gcm_setup(const uint8_t key[32], const uint8_t iv[12], uint32_t w[60], b128
   j0[15] = 1;
 }
 
-// The tag AES(J0) XOR GHASH(AAD, ciphertext, lengths).
-void gcm_tag(const uint32_t w[60], b128 h, const uint8_t j0[16], const uint8_t* aad, size_t aad_len,
-             const uint8_t* cipher, size_t cipher_len, uint8_t tag[16]) {
-  b128 s = {0, 0};
-  ghash(&s, h, aad, aad_len);
-  ghash(&s, h, cipher, cipher_len);
-  s.hi ^= static_cast<uint64_t>(aad_len) * 8;
-  s.lo ^= static_cast<uint64_t>(cipher_len) * 8;
-  s = gf_mult(s, h);
-  uint8_t ek[16];
-  aes256_encrypt_block(w, j0, ek);
+// What encryption and decryption make from the key, wiped on every way out.
+struct GcmState {
+  uint32_t w[60];
+  b128 h;
+  uint8_t j0[16];
+  uint8_t cb[16];  // the counter block, left past the blocks used
+  b128 s;          // GHASH state
+};
+
+void gcm_wipe(GcmState* st) { secure_zero(st, sizeof *st); }
+
+// The first counter block inc32(J0): J0 ends in 00 00 00 01.
+void gcm_first_counter(GcmState* st) {
+  for (int i = 0; i < 16; ++i) st->cb[i] = st->j0[i];
+  st->cb[15] = 2;
+}
+
+// The tag: AES(J0) XOR the GHASH state once the length block is absorbed.
+void gcm_finish(GcmState* st, size_t aad_len, size_t cipher_len, uint8_t tag[16]) {
+  uint8_t block[16];
+  store_be64(block, static_cast<uint64_t>(aad_len) * 8);
+  store_be64(block + 8, static_cast<uint64_t>(cipher_len) * 8);
+  ghash(&st->s, st->h, block, 16);
+  aes256_encrypt_block(st->w, st->j0, block);  // the encrypted J0
   uint8_t sb[16];
-  b128_to(sb, s);
-  for (int i = 0; i < 16; ++i) tag[i] = static_cast<uint8_t>(ek[i] ^ sb[i]);
+  b128_to(sb, st->s);
+  for (int i = 0; i < 16; ++i) tag[i] = static_cast<uint8_t>(block[i] ^ sb[i]);
+  secure_zero(block, sizeof block);
+  secure_zero(sb, sizeof sb);
 }
 
 int gcm_encrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* plain, size_t plain_len,
                 const uint8_t* aad, size_t aad_len, uint8_t* cipher, uint8_t tag[16]) {
   if (!gcm_lengths_ok(plain_len, aad_len)) return -1;
-  uint32_t w[60];
-  b128 h;
-  uint8_t j0[16];
-  gcm_setup(key, iv, w, &h, j0);
-  uint8_t cb[16];
-  for (int i = 0; i < 16; ++i) cb[i] = j0[i];
-  cb[15] = 2;  // inc32(J0): J0 ends in 00 00 00 01
-  aes256_ctr32_xor(w, cb, plain, cipher, plain_len);
-  // Hashed after it is produced, so cipher may be the plaintext buffer.
-  gcm_tag(w, h, j0, aad, aad_len, cipher, plain_len, tag);
+  GcmState st;
+  gcm_setup(key, iv, st.w, &st.h, st.j0);
+  st.s = {0, 0};
+  ghash(&st.s, st.h, aad, aad_len);
+  gcm_first_counter(&st);
+  // The ciphertext is hashed after it is produced, so cipher may be the plaintext buffer;
+  // the instruction code does both in one pass.
+  if (aesni_available()) {
+    gcm_ni_encrypt(st.w, st.h, st.cb, &st.s, plain, cipher, plain_len);
+  } else {
+    aes256_ctr32_xor(st.w, st.cb, plain, cipher, plain_len);
+    ghash(&st.s, st.h, cipher, plain_len);
+  }
+  gcm_finish(&st, aad_len, plain_len, tag);
+  gcm_wipe(&st);
   return 0;
 }
 
 int gcm_decrypt(const uint8_t key[32], const uint8_t iv[12], const uint8_t* cipher, size_t cipher_len,
                 const uint8_t* aad, size_t aad_len, const uint8_t tag[16], uint8_t* plain) {
   if (!gcm_lengths_ok(cipher_len, aad_len)) return -1;
-  uint32_t w[60];
-  b128 h;
-  uint8_t j0[16];
-  gcm_setup(key, iv, w, &h, j0);
+  GcmState st;
+  gcm_setup(key, iv, st.w, &st.h, st.j0);
+  st.s = {0, 0};
+  ghash(&st.s, st.h, aad, aad_len);
+  ghash(&st.s, st.h, cipher, cipher_len);
   uint8_t expected[16];
-  gcm_tag(w, h, j0, aad, aad_len, cipher, cipher_len, expected);
+  gcm_finish(&st, aad_len, cipher_len, expected);
   // One test of the whole difference: no early exit on the first differing byte.
-  if (gcm_tag_diff(expected, tag) != 0) return -1;
+  uint8_t diff = gcm_tag_diff(expected, tag);
+  secure_zero(expected, sizeof expected);
+  if (g_verdict_hook != nullptr) g_verdict_hook(&diff, sizeof diff);
+  if (diff != 0) {
+    gcm_wipe(&st);
+    return -1;
+  }
   // Plaintext is released only after the tag has verified.
-  uint8_t cb[16];
-  for (int i = 0; i < 16; ++i) cb[i] = j0[i];
-  cb[15] = 2;  // inc32(J0): J0 ends in 00 00 00 01
-  aes256_ctr32_xor(w, cb, cipher, plain, cipher_len);
+  gcm_first_counter(&st);
+  aes256_ctr32_xor(st.w, st.cb, cipher, plain, cipher_len);
+  gcm_wipe(&st);
   return 0;
 }
 
@@ -144,6 +174,8 @@ void ghash_portable(b128* state, b128 h, const uint8_t* data, size_t len) {
     *state = gf_mult(*state, h);
   }
 }
+
+void gcm_verdict_hook_FOR_TEST(void (*hook)(const void* verdict, size_t len)) { g_verdict_hook = hook; }
 
 uint8_t gcm_tag_diff(const uint8_t a[16], const uint8_t b[16]) {
   uint8_t d = 0;

@@ -33,4 +33,15 @@ void ghash_clmul(b128* state, b128 h, const uint8_t* data, size_t len);
 // 16 bytes whatever they hold.
 uint8_t gcm_tag_diff(const uint8_t a[16], const uint8_t b[16]);
 
+// GCM encryption's bulk on AES-NI and PCLMULQDQ (aes_ni.cpp; call only where
+// aesni_available()): out = in XOR the keystream from ctr on, as aes256_ctr32_xor, with
+// out absorbed into *state under h, as ghash, in one pass. w is the AES-256 schedule.
+void gcm_ni_encrypt(const uint32_t w[60], b128 h, uint8_t ctr[16], b128* state, const uint8_t* in,
+                    uint8_t* out, size_t len);
+
+// Test hook: decryption passes the verdict of its tag comparison (one byte, 0 when the
+// tags agree) to hook before acting on it, so that the constant-time check can mark that
+// one intended branch public. nullptr (the default) calls nothing.
+void gcm_verdict_hook_FOR_TEST(void (*hook)(const void* verdict, size_t len));
+
 }  // namespace crypt_internal

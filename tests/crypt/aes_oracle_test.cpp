@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include "aes_paths.h"
 #include "crypt.h"
 #include "test_support.h"
 
 namespace {
+
+using Aes256Oracle = AesEachPath;
 
 void openssl_aes256_block(const uint8_t key[32], const uint8_t in[16], uint8_t out[16]) {
   EVP_CIPHER_CTX* c = EVP_CIPHER_CTX_new();
@@ -18,7 +21,7 @@ void openssl_aes256_block(const uint8_t key[32], const uint8_t in[16], uint8_t o
   EVP_CIPHER_CTX_free(c);
 }
 
-TEST(Aes256Oracle, RandomKeysAndBlocks) {
+TEST_P(Aes256Oracle, RandomKeysAndBlocks) {
   for (uint64_t seed = 0; seed < 200; ++seed) {
     vt::bytes key = vt::pseudo_random(32, seed);
     vt::bytes blocks = vt::pseudo_random(16 * 8, seed + 1000);
@@ -32,5 +35,7 @@ TEST(Aes256Oracle, RandomKeysAndBlocks) {
     }
   }
 }
+
+VT_AES_EACH_PATH(Aes256Oracle);
 
 }  // namespace

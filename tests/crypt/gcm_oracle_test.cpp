@@ -1,12 +1,17 @@
 // AES-256-GCM against OpenSSL's libcrypto over random keys, IVs and lengths that cross
-// block boundaries in both the plaintext and the AAD.
+// block boundaries and groups of blocks in both the plaintext and the AAD, on both paths.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include <vector>
+
+#include "aes_paths.h"
 #include "crypt.h"
 #include "test_support.h"
 
 namespace {
+
+using Aes256GcmOracle = AesEachPath;
 
 void openssl_gcm(const vt::bytes& key, const vt::bytes& iv, const vt::bytes& aad, const vt::bytes& pt,
                  vt::bytes* ct, uint8_t tag[16]) {
@@ -26,10 +31,14 @@ void openssl_gcm(const vt::bytes& key, const vt::bytes& iv, const vt::bytes& aad
   EVP_CIPHER_CTX_free(c);
 }
 
-TEST(Aes256GcmOracle, RandomInputs) {
+TEST_P(Aes256GcmOracle, RandomInputs) {
+  // Every third length to 69, then lengths around the groups of four and eight blocks.
+  std::vector<size_t> pt_lens;
+  for (size_t n = 0; n <= 70; n += 3) pt_lens.push_back(n);
+  for (size_t n : {64, 65, 127, 128, 129, 255, 256, 257}) pt_lens.push_back(n);
   uint64_t seed = 1;
-  for (size_t pt_len = 0; pt_len <= 70; pt_len += 3) {
-    for (size_t aad_len : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{45}}) {
+  for (size_t pt_len : pt_lens) {
+    for (size_t aad_len : {0, 1, 15, 16, 17, 45, 64, 65, 129}) {
       SCOPED_TRACE(testing::Message() << "pt " << pt_len << " aad " << aad_len);
       vt::bytes key = vt::pseudo_random(32, seed++), iv = vt::pseudo_random(12, seed++);
       vt::bytes pt = vt::pseudo_random(pt_len, seed++), aad = vt::pseudo_random(aad_len, seed++);
@@ -45,5 +54,7 @@ TEST(Aes256GcmOracle, RandomInputs) {
     }
   }
 }
+
+VT_AES_EACH_PATH(Aes256GcmOracle);
 
 }  // namespace

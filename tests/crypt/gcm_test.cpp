@@ -1,15 +1,18 @@
 // AES-256-GCM: the published AES-256 test cases with 96-bit IVs, the structure of the
 // keystream and tag, tamper rejection with the output untouched, in-place operation and
-// the length bounds.
+// the length bounds; each on both paths, and the two paths against each other.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "aes_paths.h"
 #include "crypt.h"
 #include "test_support.h"
 
 namespace {
+
+using Aes256Gcm = AesEachPath;
 
 struct GcmCase {
   const char* name;
@@ -47,7 +50,7 @@ const GcmCase kCases[] = {
      "76fc6ece0f4e1768cddf8853bb2d551b"},
 };
 
-TEST(Aes256Gcm, PublishedVectorsEncryptAndDecrypt) {
+TEST_P(Aes256Gcm, PublishedVectorsEncryptAndDecrypt) {
   for (const GcmCase& c : kCases) {
     SCOPED_TRACE(c.name);
     vt::bytes key = vt::from_hex(c.key), iv = vt::from_hex(c.iv), pt = vt::from_hex(c.plain);
@@ -93,7 +96,7 @@ void keystream_block(const vt::bytes& key, const vt::bytes& iv, uint32_t ctr, ui
   aes256_ecb_encrypt_block(&ctx, cb, out);
 }
 
-TEST(Aes256Gcm, KeystreamAndTagStructure) {
+TEST_P(Aes256Gcm, KeystreamAndTagStructure) {
   vt::bytes key = vt::pseudo_random(32, 1), iv = vt::pseudo_random(12, 2), pt = vt::pseudo_random(17, 3);
 
   // Empty plaintext and AAD: GHASH of the zero length block is zero, so the tag is AES(J0).
@@ -114,7 +117,7 @@ TEST(Aes256Gcm, KeystreamAndTagStructure) {
   EXPECT_EQ(0, std::memcmp(back, pt.data(), 17));
 }
 
-TEST(Aes256Gcm, NullAndEmptyAadAgree) {
+TEST_P(Aes256Gcm, NullAndEmptyAadAgree) {
   vt::bytes key = vt::pseudo_random(32, 4), iv = vt::pseudo_random(12, 5), pt = vt::pseudo_random(40, 6);
   uint8_t ct1[40], ct2[40], t1[16], t2[16];
   const uint8_t dummy = 0x77;
@@ -128,7 +131,7 @@ TEST(Aes256Gcm, NullAndEmptyAadAgree) {
   EXPECT_NE(0, std::memcmp(t1, t2, 16));
 }
 
-TEST(Aes256Gcm, EveryBitFlipIsRejectedWithOutputUntouched) {
+TEST_P(Aes256Gcm, EveryBitFlipIsRejectedWithOutputUntouched) {
   vt::bytes key = vt::pseudo_random(32, 7), iv = vt::pseudo_random(12, 8);
   vt::bytes pt = vt::pseudo_random(33, 9), aad = vt::pseudo_random(20, 10);
   vt::bytes ct(pt.size());
@@ -172,9 +175,9 @@ TEST(Aes256Gcm, EveryBitFlipIsRejectedWithOutputUntouched) {
   EXPECT_EQ(out, pt);
 }
 
-TEST(Aes256Gcm, InPlaceRoundTrip) {
+TEST_P(Aes256Gcm, InPlaceRoundTrip) {
   vt::bytes key = vt::pseudo_random(32, 11), iv = vt::pseudo_random(12, 12), aad = vt::pseudo_random(5, 13);
-  for (size_t len : {size_t{0}, size_t{1}, size_t{16}, size_t{31}, size_t{64}, size_t{100}}) {
+  for (size_t len : {size_t{0}, size_t{1}, size_t{16}, size_t{31}, size_t{64}, size_t{100}, size_t{300}}) {
     SCOPED_TRACE(len);
     vt::bytes pt = vt::pseudo_random(len, 14 + len);
     vt::bytes sep(len);
@@ -192,7 +195,7 @@ TEST(Aes256Gcm, InPlaceRoundTrip) {
   }
 }
 
-TEST(Aes256Gcm, RefusesLengthsPastTheModeBounds) {
+TEST_P(Aes256Gcm, RefusesLengthsPastTheModeBounds) {
   // Past 2^36 - 32 bytes the 32-bit counter would wrap onto J0 and reuse keystream. The
   // bounds are checked before any byte is read, so small buffers stand in for huge ones.
   vt::bytes key = vt::pseudo_random(32, 20), iv = vt::pseudo_random(12, 21);
@@ -207,6 +210,39 @@ TEST(Aes256Gcm, RefusesLengthsPastTheModeBounds) {
   for (int i = 0; i < 16; ++i) {
     EXPECT_EQ(out[i], 0xee);
     EXPECT_EQ(tag[i], 0xdd);
+  }
+}
+
+VT_AES_EACH_PATH(Aes256Gcm);
+
+TEST(Aes256GcmPaths, AgreeAroundBlockGroupBoundaries) {
+  // Plaintext and AAD lengths one short of, at and one past four, eight and sixteen
+  // blocks (where encryption starts to hash one group while it encrypts the next).
+  const size_t lens[] = {0, 15, 63, 64, 65, 127, 128, 129, 255, 256, 257, 400};
+  vt::bytes key = vt::pseudo_random(32, 60), iv = vt::pseudo_random(12, 61);
+  for (size_t pt_len : lens) {
+    for (size_t aad_len : lens) {
+      SCOPED_TRACE(testing::Message() << "pt " << pt_len << " aad " << aad_len);
+      vt::bytes pt = vt::pseudo_random(pt_len, 62 + pt_len), aad = vt::pseudo_random(aad_len, 63 + aad_len);
+      vt::bytes ct[2], back(pt_len);
+      uint8_t tag[2][16];
+      int dec = -2;
+      const bool ran = on_both_aes_paths([&](bool portable) {
+        const int p = portable ? 0 : 1;
+        ct[p].assign(pt_len, 0);
+        ASSERT_EQ(0, aes256gcm_encrypt_aad(key.data(), iv.data(), pt.data(), pt_len, aad.data(), aad_len,
+                                           ct[p].data(), tag[p]));
+        // The instruction code (run second) opens what the portable code sealed.
+        if (!portable)
+          dec = aes256gcm_decrypt_aad(key.data(), iv.data(), ct[0].data(), pt_len, aad.data(), aad_len, tag[0],
+                                      back.data());
+      });
+      if (!ran) GTEST_SKIP() << "no AES-NI code here";
+      EXPECT_EQ(vt::to_hex(ct[1]), vt::to_hex(ct[0]));
+      EXPECT_EQ(vt::to_hex(tag[1], 16), vt::to_hex(tag[0], 16));
+      EXPECT_EQ(dec, 0);
+      EXPECT_EQ(back, pt);
+    }
   }
 }
 

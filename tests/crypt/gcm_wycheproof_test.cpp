@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "aes_paths.h"
 #include "crypt.h"
 #include "test_support.h"
 
 namespace {
 
-TEST(Aes256GcmWycheproof, ApplicableCases) {
+using Aes256GcmWycheproof = AesEachPath;
+
+TEST_P(Aes256GcmWycheproof, ApplicableCases) {
   nlohmann::json doc;
   std::string why;
   if (!vt::load_wycheproof("aes_gcm_test.json", &doc, &why)) GTEST_SKIP() << why;
@@ -64,5 +67,7 @@ TEST(Aes256GcmWycheproof, ApplicableCases) {
   std::printf("aes_gcm_test.json: %d run (%d valid, %d invalid), %d not applicable\n", run, valid, invalid,
               skipped);
 }
+
+VT_AES_EACH_PATH(Aes256GcmWycheproof);
 
 }  // namespace

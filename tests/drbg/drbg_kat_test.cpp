@@ -5,10 +5,13 @@
 #include <sstream>
 #include <string>
 
+#include "aes_paths.h"
 #include "drbg.h"
 #include "test_support.h"
 
 namespace {
+
+using CtrDrbgKat = AesEachPath;
 
 struct KatCase {
   std::string section;
@@ -41,7 +44,7 @@ void run_case(const KatCase& c) {
   drbg_uninstantiate(&ctx);
 }
 
-TEST(CtrDrbgKat, AllKnownAnswers) {
+TEST_P(CtrDrbgKat, AllKnownAnswers) {
   std::string text, why;
   if (!vt::read_vector_file("vectors/ctr_drbg_aes256_use_df_no_reseed.rsp", &text, &why)) GTEST_SKIP() << why;
 
@@ -94,5 +97,7 @@ TEST(CtrDrbgKat, AllKnownAnswers) {
   EXPECT_EQ(run, counts_in_file);
   std::printf("ctr_drbg known answers: %d run\n", run);
 }
+
+VT_AES_EACH_PATH(CtrDrbgKat);
 
 }  // namespace

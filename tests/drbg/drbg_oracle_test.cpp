@@ -5,11 +5,14 @@
 
 #include <cstring>
 
+#include "aes_paths.h"
 #include "drbg.h"
 #include "drbg_reference.h"
 #include "test_support.h"
 
 namespace {
+
+using CtrDrbgOracle = AesEachPath;
 
 using vt::bytes;
 using drbg_ref::RefDrbg;
@@ -20,7 +23,7 @@ void expect_same_state(const drbg_ctx& ctx, const RefDrbg& ref) {
   EXPECT_EQ(ctx.reseed_counter, ref.counter);
 }
 
-TEST(CtrDrbgOracle, ReseededStreamMatchesReference) {
+TEST_P(CtrDrbgOracle, ReseededStreamMatchesReference) {
   uint64_t seed = 500;
   for (int run = 0; run < 6; ++run) {
     SCOPED_TRACE(testing::Message() << "run " << run);
@@ -52,19 +55,34 @@ TEST(CtrDrbgOracle, ReseededStreamMatchesReference) {
   }
 }
 
-TEST(CtrDrbgOracle, CounterCarriesAcrossAllBytes) {
-  // With V = ff..ff the next counter block wraps to zero; both generators must agree.
+TEST_P(CtrDrbgOracle, CounterCarriesAndBatchLengths) {
+  // V just below the wrap of all 128 bits and of its lower half, and lengths around the
+  // batches of counter blocks that generation encrypts at once; both generators must agree.
+  const struct {
+    const char* v;  // "" keeps V as instantiated
+    size_t len;
+  } rows[] = {
+      {"ffffffffffffffffffffffffffffffff", 40}, {"0123456789abcdeffffffffffffffffd", 300},
+      {"", 255}, {"", 256}, {"", 257}, {"", 1000},
+  };
   bytes entropy = vt::pseudo_random(32, 77);
-  drbg_ctx ctx{};
-  RefDrbg ref;
-  ASSERT_EQ(0, drbg_instantiate(&ctx, entropy.data(), 32, nullptr, 0, nullptr, 0));
-  ref.instantiate(entropy, {}, {});
-  std::memset(ctx.v, 0xff, 16);
-  ref.v.assign(16, 0xff);
-  bytes got(40);
-  ASSERT_EQ(0, drbg_generate(&ctx, got.data(), got.size(), nullptr, 0));
-  EXPECT_EQ(vt::to_hex(got), vt::to_hex(ref.generate(40, {})));
-  expect_same_state(ctx, ref);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.v << " len " << row.len);
+    drbg_ctx ctx{};
+    RefDrbg ref;
+    ASSERT_EQ(0, drbg_instantiate(&ctx, entropy.data(), 32, nullptr, 0, nullptr, 0));
+    ref.instantiate(entropy, {}, {});
+    if (*row.v != 0) {
+      ref.v = vt::from_hex(row.v);
+      std::memcpy(ctx.v, ref.v.data(), 16);
+    }
+    bytes got(row.len);
+    ASSERT_EQ(0, drbg_generate(&ctx, got.data(), got.size(), nullptr, 0));
+    EXPECT_EQ(vt::to_hex(got), vt::to_hex(ref.generate(row.len, {})));
+    expect_same_state(ctx, ref);
+  }
 }
+
+VT_AES_EACH_PATH(CtrDrbgOracle);
 
 }  // namespace

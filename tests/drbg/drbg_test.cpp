@@ -6,10 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "aes_paths.h"
 #include "drbg.h"
 #include "test_support.h"
 
 namespace {
+
+using CtrDrbg = AesEachPath;
 
 const vt::bytes kEntropy = vt::pseudo_random(48, 100);
 
@@ -22,7 +25,7 @@ drbg_ctx fresh(uint64_t seed = 100) {
 
 bool same(const drbg_ctx& a, const drbg_ctx& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-TEST(CtrDrbg, InstantiateLimits) {
+TEST_P(CtrDrbg, InstantiateLimits) {
   vt::bytes big = vt::pseudo_random(600, 1);
   drbg_ctx ctx{};
   const drbg_ctx zero{};
@@ -52,7 +55,7 @@ TEST(CtrDrbg, InstantiateLimits) {
   EXPECT_FALSE(same(full, before));
 }
 
-TEST(CtrDrbg, ReseedLimits) {
+TEST_P(CtrDrbg, ReseedLimits) {
   drbg_ctx ctx = fresh();
   vt::bytes add = vt::pseudo_random(600, 2);
   drbg_ctx before = ctx;
@@ -67,7 +70,7 @@ TEST(CtrDrbg, ReseedLimits) {
   EXPECT_EQ(ctx.reseed_counter, 1u);
 }
 
-TEST(CtrDrbg, GenerateLimitsLeaveStateAndOutputUntouched) {
+TEST_P(CtrDrbg, GenerateLimitsLeaveStateAndOutputUntouched) {
   drbg_ctx ctx = fresh();
   std::vector<uint8_t> out(65537, 0xab);
   const std::vector<uint8_t> sentinel = out;
@@ -95,7 +98,7 @@ TEST(CtrDrbg, GenerateLimitsLeaveStateAndOutputUntouched) {
   EXPECT_EQ(ctx.reseed_counter, 2u);
 }
 
-TEST(CtrDrbg, ReseedIntervalBoundary) {
+TEST_P(CtrDrbg, ReseedIntervalBoundary) {
   drbg_ctx ctx = fresh();
   uint8_t out[32];
   ctx.reseed_counter = uint64_t{1} << 48;
@@ -115,7 +118,7 @@ TEST(CtrDrbg, ReseedIntervalBoundary) {
   EXPECT_EQ(0, drbg_generate(&ctx, out, sizeof out, nullptr, 0));
 }
 
-TEST(CtrDrbg, UninstantiatedContextsAreRefused) {
+TEST_P(CtrDrbg, UninstantiatedContextsAreRefused) {
   drbg_ctx ctx = fresh();
   drbg_uninstantiate(&ctx);
   const drbg_ctx zero{};
@@ -127,7 +130,7 @@ TEST(CtrDrbg, UninstantiatedContextsAreRefused) {
   drbg_uninstantiate(nullptr);  // does nothing
 }
 
-TEST(CtrDrbg, DeterminismAndAdditionalInput) {
+TEST_P(CtrDrbg, DeterminismAndAdditionalInput) {
   vt::bytes nonce = vt::pseudo_random(16, 5), pers = vt::pseudo_random(40, 6);
   drbg_ctx a{}, b{};
   ASSERT_EQ(0, drbg_instantiate(&a, kEntropy.data(), 32, nonce.data(), 16, pers.data(), 40));
@@ -152,7 +155,7 @@ TEST(CtrDrbg, DeterminismAndAdditionalInput) {
   EXPECT_FALSE(same(c, f));
 }
 
-TEST(CtrDrbg, RequestsConsumeWholeCounterBlocks) {
+TEST_P(CtrDrbg, RequestsConsumeWholeCounterBlocks) {
   // 20 bytes use two counter blocks: the output is a prefix of a 32-byte request, and the
   // state afterwards equals that of the 32-byte request, not that of a 16-byte one.
   drbg_ctx base = fresh(9);
@@ -166,5 +169,7 @@ TEST(CtrDrbg, RequestsConsumeWholeCounterBlocks) {
   EXPECT_TRUE(same(c20, c32));
   EXPECT_FALSE(same(c16, c20));
 }
+
+VT_AES_EACH_PATH(CtrDrbg);
 
 }  // namespace
