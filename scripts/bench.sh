@@ -24,9 +24,9 @@ common=(--benchmark_min_time="$min_time" --benchmark_repetitions="$reps"
         --benchmark_report_aggregates_only=true --benchmark_format=console)
 echo "== library rows"
 "$bench" "${common[@]}" --benchmark_out="$out/main.json" --benchmark_out_format=json
-echo "== OpenSSL AES rows without AES-NI and PCLMULQDQ"
-OPENSSL_ia32cap="~0x200000200000000" "$bench" "${common[@]}" \
-  --benchmark_filter='^(aes256|gcm-).*/openssl$' \
+echo "== AES rows without AES-NI and PCLMULQDQ (OpenSSL's, and our portable code)"
+VANTIRO_BENCH_PORTABLE=1 OPENSSL_ia32cap="~0x200000200000000" "$bench" "${common[@]}" \
+  --benchmark_filter='^(aes256|gcm-|ctr-drbg).*/(openssl|vantiro)$' \
   --benchmark_out="$out/noaesni.json" --benchmark_out_format=json
 
 # Whole processes run the release binary, the one operators run (static, hardened): a

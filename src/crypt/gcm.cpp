@@ -134,19 +134,65 @@ b128 b128_from(const uint8_t in[16]) {
   return x;
 }
 
+namespace {
+
+// Low 64 bits of the carry-less product of x and y on ordinary integer multiplication.
+// Each operand is split into four parts whose set bits are four apart; the integer product
+// of two parts gathers at most 15 terms at any bit (16 only at bit 60, whose overflow
+// leaves the word), so its carries run into the three zero bits above each slot and never
+// reach the next one. The parity bit of each slot is the carry-less sum.
+uint64_t clmul_lo(uint64_t x, uint64_t y) {
+  constexpr uint64_t m0 = 0x1111111111111111, m1 = m0 << 1, m2 = m0 << 2, m3 = m0 << 3;
+  uint64_t x0 = x & m0, x1 = x & m1, x2 = x & m2, x3 = x & m3;
+  uint64_t y0 = y & m0, y1 = y & m1, y2 = y & m2, y3 = y & m3;
+  uint64_t z0 = (x0 * y0) ^ (x1 * y3) ^ (x2 * y2) ^ (x3 * y1);
+  uint64_t z1 = (x0 * y1) ^ (x1 * y0) ^ (x2 * y3) ^ (x3 * y2);
+  uint64_t z2 = (x0 * y2) ^ (x1 * y1) ^ (x2 * y0) ^ (x3 * y3);
+  uint64_t z3 = (x0 * y3) ^ (x1 * y2) ^ (x2 * y1) ^ (x3 * y0);
+  return (z0 & m0) | (z1 & m1) | (z2 & m2) | (z3 & m3);
+}
+
+uint64_t rev64(uint64_t x) {
+  x = ((x >> 1) & 0x5555555555555555) | ((x & 0x5555555555555555) << 1);
+  x = ((x >> 2) & 0x3333333333333333) | ((x & 0x3333333333333333) << 2);
+  x = ((x >> 4) & 0x0f0f0f0f0f0f0f0f) | ((x & 0x0f0f0f0f0f0f0f0f) << 4);
+  x = ((x >> 8) & 0x00ff00ff00ff00ff) | ((x & 0x00ff00ff00ff00ff) << 8);
+  x = ((x >> 16) & 0x0000ffff0000ffff) | ((x & 0x0000ffff0000ffff) << 16);
+  return (x >> 32) | (x << 32);
+}
+
+// The 127-bit carry-less product of x and y as hi:lo. The high half is the low half of
+// the product of the bit-reversed operands, reversed back.
+void clmul64(uint64_t x, uint64_t y, uint64_t* hi, uint64_t* lo) {
+  *lo = clmul_lo(x, y);
+  *hi = rev64(clmul_lo(rev64(x), rev64(y))) >> 1;
+}
+
+}  // namespace
+
 b128 gf_mult(b128 x, b128 y) {
-  b128 z = {0, 0};
-  b128 v = x;
-  for (int i = 0; i < 128; ++i) {
-    uint64_t bit = i < 64 ? (y.hi >> (63 - i)) & 1 : (y.lo >> (127 - i)) & 1;
-    uint64_t add = 0 - bit;
-    z.hi ^= v.hi & add;
-    z.lo ^= v.lo & add;
-    uint64_t carry = 0 - (v.lo & 1);
-    v.lo = v.lo >> 1 | v.hi << 63;
-    v.hi = (v.hi >> 1) ^ (uint64_t{0xe1} << 56 & carry);
-  }
-  return z;
+  // Karatsuba over 64-bit halves: three carry-less products make the 256-bit product of
+  // the bit-reflected operands, z3:z2:z1:z0 from the top.
+  uint64_t h1, l1, h0, l0, hm, lm;
+  clmul64(x.hi, y.hi, &h1, &l1);
+  clmul64(x.lo, y.lo, &h0, &l0);
+  clmul64(x.hi ^ x.lo, y.hi ^ y.lo, &hm, &lm);
+  hm ^= h1 ^ h0;
+  lm ^= l1 ^ l0;
+  uint64_t z3 = h1, z2 = l1 ^ hm, z1 = h0 ^ lm, z0 = l0;
+  // Reflected operands give the product one bit low: shift it up so that the coefficient
+  // of x^k sits at bit 255 - k.
+  z3 = z3 << 1 | z2 >> 63;
+  z2 = z2 << 1 | z1 >> 63;
+  z1 = z1 << 1 | z0 >> 63;
+  z0 <<= 1;
+  // Reduce modulo x^128 + x^7 + x^2 + x + 1: the coefficients of x^(128+m) fold onto
+  // x^m, x^(m+1), x^(m+2), x^(m+7); the top word first, since its fold reaches z1.
+  z2 ^= z0 ^ (z0 >> 1) ^ (z0 >> 2) ^ (z0 >> 7);
+  z1 ^= (z0 << 63) ^ (z0 << 62) ^ (z0 << 57);
+  z3 ^= z1 ^ (z1 >> 1) ^ (z1 >> 2) ^ (z1 >> 7);
+  z2 ^= (z1 << 63) ^ (z1 << 62) ^ (z1 << 57);
+  return b128{z3, z2};
 }
 
 void ghash(b128* state, b128 h, const uint8_t* data, size_t len) {

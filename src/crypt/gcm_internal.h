@@ -17,8 +17,9 @@ struct b128 {
 // Loads 16 bytes as two big-endian 64-bit halves.
 b128 b128_from(const uint8_t in[16]);
 
-// x * y in GF(2^128) with the GCM bit order. Every bit of y (the hash key) selects an
-// addition through a mask, never a branch.
+// x * y in GF(2^128) with the GCM bit order, on integer multiplications of operands
+// spread so that carries fall into zero bits: no branch and no memory access depends on
+// x or y.
 b128 gf_mult(b128 x, b128 y);
 
 // Absorbs len bytes of data into *state under the hash key h; a final partial block is
