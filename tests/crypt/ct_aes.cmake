@@ -1,3 +1,3 @@
-# The portable AES-256 and the CTR_DRBG on it under the valgrind constant-time check:
+# AES-256 and the CTR_DRBG on it, on both paths, under the valgrind constant-time check:
 # secret key, schedule, plaintext and generator state.
 vantiro_ct_test(ct_aes "${CMAKE_CURRENT_LIST_DIR}/ct_aes.cpp" crypt drbg)
