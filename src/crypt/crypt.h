@@ -225,3 +225,62 @@ void x25519(uint8_t out[32], const uint8_t scalar[32], const uint8_t point[32]);
 void ed25519_pk_to_x25519(uint8_t out[32], const uint8_t pk[32]);
 // The clamped first half of SHA-512(seed); reads only sk[0..31].
 void ed25519_sk_to_x25519(uint8_t out[32], const uint8_t sk[64]);
+// pk = X25519(sk, 9): the public key of an X25519 secret key.
+void x25519_public_key(uint8_t pk[32], const uint8_t sk[32]);
+
+// ---- HPKE (RFC 9180), base mode ---------------------------------------------------
+//
+// One suite: DHKEM(X25519, HKDF-SHA256), HKDF-SHA256, AES-256-GCM. A sender sets up a
+// context against the recipient's public key and sends enc (its ephemeral public key)
+// with the ciphertexts; the recipient sets up the same context from enc and its secret
+// key. Each seal or open uses the next sequence number, so messages must be opened in
+// the order they were sealed.
+
+// Longest info accepted by the setups; a longer one is refused.
+constexpr size_t HPKE_INFO_MAX = 1024;
+// Bytes a ciphertext adds to its plaintext: the AES-GCM tag.
+constexpr size_t HPKE_TAG_LEN = 16;
+
+// Secret: the AEAD key and base nonce of one context. Wipe with hpke_context_wipe. A
+// wiped context (and one whose setup failed) has seq at UINT64_MAX and refuses every
+// seal and open.
+struct hpke_context {
+  uint8_t key[32];
+  uint8_t base_nonce[12];
+  uint64_t seq;  // sequence number of the next seal or open
+};
+
+// Sender setup with a fresh ephemeral key from the OS random source. Writes enc and
+// ctx and returns 0; returns -1, with enc zeroed and ctx wiped, when the random source
+// fails, pk_r is of small order (the Diffie-Hellman result is zero), info is longer than
+// HPKE_INFO_MAX, or a pointer is null (info may be null when info_len is 0).
+int hpke_setup_base_sender(hpke_context* ctx, uint8_t enc[32], const uint8_t pk_r[32],
+                           const uint8_t* info, size_t info_len);
+// The same with the ephemeral secret key given, for replaying known answers only.
+int hpke_setup_base_sender_FOR_TEST(hpke_context* ctx, uint8_t enc[32], const uint8_t pk_r[32],
+                                    const uint8_t* info, size_t info_len, const uint8_t sk_e[32]);
+// Recipient setup. Returns 0, or -1 with ctx wiped when enc is of small order, info is
+// too long or a pointer is null.
+int hpke_setup_base_recipient(hpke_context* ctx, const uint8_t enc[32], const uint8_t sk_r[32],
+                              const uint8_t* info, size_t info_len);
+
+// Seals pt_len bytes into ct (pt_len + HPKE_TAG_LEN bytes: ciphertext, then tag) under
+// the next sequence number. -1, with ct untouched and seq unchanged, when the context is
+// spent or wiped, or the lengths exceed the AES-GCM bounds. ct may be pt.
+int hpke_seal(hpke_context* ctx, const uint8_t* aad, size_t aad_len, const uint8_t* pt,
+              size_t pt_len, uint8_t* ct);
+// Opens ct (ct_len >= HPKE_TAG_LEN) into pt (ct_len - HPKE_TAG_LEN bytes) under the next
+// sequence number. -1 when the tag does not verify, ct is shorter than a tag or the
+// context is spent or wiped; then pt is all zero and seq is unchanged. pt may be ct.
+int hpke_open(hpke_context* ctx, const uint8_t* aad, size_t aad_len, const uint8_t* ct,
+              size_t ct_len, uint8_t* pt);
+void hpke_context_wipe(hpke_context* ctx);
+
+// One message at sequence 0: setup, seal or open, wipe. Results and refusals as above;
+// a refused seal leaves enc zeroed, a refused open leaves pt zeroed.
+int hpke_seal_base(uint8_t enc[32], uint8_t* ct, const uint8_t pk_r[32], const uint8_t* info,
+                   size_t info_len, const uint8_t* aad, size_t aad_len, const uint8_t* pt,
+                   size_t pt_len);
+int hpke_open_base(uint8_t* pt, const uint8_t enc[32], const uint8_t sk_r[32],
+                   const uint8_t* info, size_t info_len, const uint8_t* aad, size_t aad_len,
+                   const uint8_t* ct, size_t ct_len);

@@ -99,3 +99,8 @@ void ed25519_sk_to_x25519(uint8_t out[32], const uint8_t sk[64]) {
   secure_zero(digest, sizeof digest);
   secure_zero(&ctx, sizeof ctx);
 }
+
+void x25519_public_key(uint8_t pk[32], const uint8_t sk[32]) {
+  static const uint8_t base[32] = {9};
+  x25519(pk, sk, base);
+}
