@@ -12,20 +12,33 @@ constexpr size_t kRecord = VANTIRO_RECORD_SIZE;
 constexpr size_t kRoot = VANTIRO_ROOT_SIZE;
 constexpr size_t kPathBuf = 512;
 
+// Most --to or --key options a command takes: one per share of the largest split.
+constexpr int kMaxListed = VANTIRO_MAX_SHARES;
+
+// The options a command was given.
+struct cmd_options {
+  const char* split = nullptr;  // --split <split-record>
+  int to_count = 0;             // --to <pubfile>, in share order
+  const char* to[kMaxListed] = {};
+  int key_count = 0;            // --key <keyfile>
+  const char* key[kMaxListed] = {};
+};
+
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
 
-// split_path: the split record the shares are checked against (--split), or null.
 int cmd_selftest();
-int cmd_mint(int n, int t, const char* fqdn, const char* outdir);
-int cmd_recover(const char* outkey, int k, char** share_paths, const char* split_path);
+int cmd_keygen(const char* keyout, const char* pubout);
+int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_options& o);
+int cmd_recover(const char* outkey, int k, char** share_paths, const cmd_options& o);
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
-             char** share_paths, const char* split_path);
+             char** share_paths, const cmd_options& o);
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path);
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
-                char** share_paths, const char* split_path);
+                char** share_paths, const cmd_options& o);
 int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
-                const char* split_path);
-int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths);
+                const cmd_options& o);
+int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths,
+              const cmd_options& o);
 
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
@@ -83,13 +96,14 @@ int sync_dir(const char* dir);
 // Refuses share counts outside 2 <= t <= n <= 16, printing why.
 bool counts_are_usable(int n, int t);
 // Refuses an empty outdir, "-", and one too long for every output path up to the share
-// file of max_x, printing why.
-bool outdir_is_usable(const char* outdir, int max_x);
-// The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share.
-void share_path(char (&path)[kPathBuf], const char* outdir, int x);
-// When any of <outdir>/share-01.share .. share-<n>.share exists, prints the first and
-// returns true.
-bool refuse_existing_shares(const char* outdir, int n);
+// file of max_x (sealed or not), printing why.
+bool outdir_is_usable(const char* outdir, int max_x, bool sealed);
+// The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share,
+// or .sealed for a sealed share.
+void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed = false);
+// When any of the n share files of x = 1..n in outdir exists, prints the first and returns
+// true.
+bool refuse_existing_shares(const char* outdir, int n, bool sealed);
 // The path of the split record in outdir: <outdir>/shares.txt.
 void split_record_path(char (&path)[kPathBuf], const char* outdir);
 // Writes each of n records as <outdir>/share-<x>.share and prints the report line of each
@@ -102,6 +116,38 @@ int write_split_record(const char* outdir, const vantiro_split_record* rec, cons
 // Syncs outdir and reports the files not written and, when t > 0, a split of n left with
 // fewer than t shares on disk; the exit status of the ceremony.
 int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t);
+
+// ---- Custodian keys and sealed shares (sealed_file.cpp) -------------------------------
+
+// The custodians' secret keys given with --key, and their public halves. Secret: wiped by
+// wipe_custodian_keys.
+struct custodian_keys {
+  int count = 0;
+  const char* path[kMaxListed] = {};
+  uint8_t sk[kMaxListed][32] = {};
+  uint8_t pk[kMaxListed][32] = {};
+};
+
+// Reads the --key files (32 bytes each), printing why one is refused; false then, with
+// everything read wiped.
+bool read_custodian_keys(const cmd_options& o, custodian_keys* keys);
+void wipe_custodian_keys(custodian_keys* keys);
+
+// Reads the --to files as the recipients of n shares in share order (n * 32 bytes),
+// refusing a count other than n, a file that is not a public key, a key of small order
+// and the same key twice, each with its line; false then.
+bool read_recipients(const cmd_options& o, int n, uint8_t* recipients);
+
+// Writes each of n sealed share texts as <outdir>/share-<x>.sealed (owner-only) and prints
+// the report line of each one written; returns the number of files not written.
+int write_sealed_files(const char* outdir, int n, const char (*texts)[VANTIRO_SEALED_TEXT_MAX],
+                       const size_t* lens);
+
+// Seals each of n records to its recipient under the split id and threshold, signed by
+// root, into texts and lens; prints why it failed and returns false then.
+bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t, int n,
+                  const uint8_t* records, const uint8_t* recipients,
+                  char (*texts)[VANTIRO_SEALED_TEXT_MAX], size_t* lens);
 
 // ---- Anchors (anchor_file.cpp) --------------------------------------------------------
 
@@ -123,30 +169,68 @@ bool read_split_record(const char* path, const vantiro_anchor* a, vantiro_split_
 // Checks each of k share records read from paths against the split record, printing a
 // line for every share that is not listed or not as listed (and, with report_intact, one
 // for every share that is); true when all are as listed.
-bool check_against_record(const vantiro_split_record* rec, int k, char** paths,
+bool check_against_record(const vantiro_split_record* rec, int k, const char* const* paths,
                           const uint8_t* records, bool report_intact);
 
 // ---- Share files (shares.cpp) ---------------------------------------------------------
 
-// Reads the first 65 bytes of a regular file at path into rec, printing why it cannot.
-bool read_share(const char* path, uint8_t* rec);
+// Where shares come from, and what reading them found: the split record (--split) and the
+// custodian keys (--key) given, the key the shares must be of, and what the sealed shares
+// read said of their split. Holds secret keys: close_share_source wipes them.
+struct share_source {
+  bool has_split = false;
+  vantiro_split_record split{};
+  custodian_keys keys;
+  const uint8_t* anchor_key = nullptr;  // the anchor's key, or null
+  int sealed = 0;                       // sealed shares read
+  bool one_split = true;                // every sealed share names the same split
+  uint8_t split_id[VANTIRO_SPLIT_ID_SIZE] = {};  // the first sealed share's split
+  int threshold = 0;                             // and threshold
+};
+
+// Reads the split record (--split, checked against the anchor a when not null) and the
+// --key files into src, printing every refusal; false then, with nothing secret left.
+bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_source* src);
+void close_share_source(share_source* src);
+
+// What load_share found at a path.
+enum share_kind { SHARE_FAILED = 0, SHARE_PLAIN = 1, SHARE_SEALED = 2 };
+
+// Reads a share file: a 65-byte record (the first 65 bytes of a longer file that is not a
+// sealed share), or a sealed share, parsed strictly and its signature checked. Prints why
+// it is refused (SHARE_FAILED).
+share_kind load_share(const char* path, uint8_t* rec, vantiro_sealed_share* sealed);
+
+// Checks a sealed share's header against the anchor and the split record of src where
+// given; prints why not and returns false.
+bool sealed_share_fits(const char* path, const vantiro_sealed_share* s, const share_source* src);
+
+// Opens a sealed share with the --key whose public half is its recipient into rec; prints
+// why it cannot and returns false (rec untouched). *no_key, when not null, is set when no
+// --key is the recipient's and nothing is printed for it.
+bool open_sealed_share(const char* path, const vantiro_sealed_share* s, const custodian_keys* keys,
+                       uint8_t* rec, bool* no_key = nullptr);
+
+// Reads a share file into rec - a plain record, or a sealed share checked against src and
+// opened with its key - and notes a sealed share's split in src; prints why it cannot.
+bool read_share(const char* path, uint8_t* rec, share_source* src);
 
 // Reads k share files into k records, checks that they can be shares of one split and
 // prints the error lines itself; false on any refusal (the records are wiped then).
-bool read_share_set(int k, char** paths, uint8_t* records);
+bool read_share_set(int k, char** paths, uint8_t* records, share_source* src);
 
 // Rebuilds the root from k share files with every check, printing every refusal itself.
 // True with the root in root; false with root wiped or never written. records, when not
 // null, is the caller's k * 65 bytes and keeps the records read (the caller wipes it);
 // otherwise a buffer of its own is used and wiped. recovering picks recover's own lines
-// for the refusals. With a split record, every share is checked against it before
+// for the refusals. With a split record in src, every share is checked against it before
 // anything is combined, and the root must be the record's key.
 bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering,
-                  const vantiro_split_record* split);
+                  share_source* src);
 
 // Rebuilds the root as rebuild_root does and checks it against the anchor's key, printing
 // every refusal itself. True with the root in root; false with root wiped.
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
-                           uint8_t* records, const vantiro_split_record* split);
+                           uint8_t* records, share_source* src);
 
 }  // namespace cli

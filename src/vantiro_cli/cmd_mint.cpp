@@ -23,7 +23,7 @@ bool counts_are_usable(int n, int t) {
   return false;
 }
 
-bool outdir_is_usable(const char* outdir, int max_x) {
+bool outdir_is_usable(const char* outdir, int max_x, bool sealed) {
   if (outdir[0] == '\0') {
     std::fputs("ERROR: outdir must not be empty\n", stderr);
     return false;
@@ -31,7 +31,8 @@ bool outdir_is_usable(const char* outdir, int max_x) {
   if (refuse_stdin_output(outdir)) return false;
   // The longest path written is that of the share at max_x (operator.pub, _key.txt and
   // shares.txt are shorter); none may be cut short.
-  const int len = std::snprintf(nullptr, 0, "%s/share-%02d.share", outdir, max_x);
+  const int len = std::snprintf(nullptr, 0, "%s/share-%02d.%s", outdir, max_x,
+                                sealed ? "sealed" : "share");
   if (len < 0 || static_cast<size_t>(len) > kPathBuf - 1) {
     std::fputs("ERROR: outdir too long\n", stderr);
     return false;
@@ -39,8 +40,8 @@ bool outdir_is_usable(const char* outdir, int max_x) {
   return true;
 }
 
-void share_path(char (&path)[kPathBuf], const char* outdir, int x) {
-  std::snprintf(path, sizeof path, "%s/share-%02d.share", outdir, x);
+void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed) {
+  std::snprintf(path, sizeof path, "%s/share-%02d.%s", outdir, x, sealed ? "sealed" : "share");
 }
 
 void split_record_path(char (&path)[kPathBuf], const char* outdir) {
@@ -58,10 +59,10 @@ int write_split_record(const char* outdir, const vantiro_split_record* rec, cons
   return 0;
 }
 
-bool refuse_existing_shares(const char* outdir, int n) {
+bool refuse_existing_shares(const char* outdir, int n, bool sealed) {
   char path[kPathBuf];
   for (int x = 1; x <= n; ++x) {
-    share_path(path, outdir, x);
+    share_path(path, outdir, x, sealed);
     if (refuse_existing(path)) return true;
   }
   return false;
@@ -103,7 +104,7 @@ int finish_ceremony(const char* outdir, int not_written, int shares_written, int
   return synced && not_written == 0 ? 0 : 1;
 }
 
-int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
+int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_options& o) {
   if (!counts_are_usable(n, t)) return 1;
   if (vantiro_fqdn_ok(fqdn, std::strlen(fqdn)) == 0) {
     std::fputs(
@@ -112,7 +113,11 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
         stderr);
     return 1;
   }
-  if (!outdir_is_usable(outdir, n)) return 1;
+  const bool sealed = o.to_count > 0;
+  if (!outdir_is_usable(outdir, n, sealed)) return 1;
+  // With --to, every share is sealed to its custodian and none is written in the clear.
+  uint8_t recipients[kMaxListed * 32];
+  if (sealed && !read_recipients(o, n, recipients)) return 1;
   // Every output path is checked before a key is drawn: nothing is ever replaced.
   char path[kPathBuf];
   char key_path[kPathBuf];
@@ -120,7 +125,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   std::snprintf(path, sizeof path, "%s/operator.pub", outdir);
   std::snprintf(key_path, sizeof key_path, "%s/_key.txt", outdir);
   split_record_path(record_path, outdir);
-  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n) ||
+  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n, sealed) ||
       refuse_existing(record_path))
     return 1;
 
@@ -132,8 +137,14 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   vantiro_split_record rec;
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
-  int rc = vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
-                                 sizeof text, &text_len);
+  char sealed_texts[kMaxListed][VANTIRO_SEALED_TEXT_MAX];
+  size_t sealed_lens[kMaxListed];
+  // Sealed, the records never leave the core: it wipes them once they are sealed.
+  int rc = sealed ? vantiro_mint_sealed(n, t, recipients, pub, records, anchor, sizeof anchor,
+                                        &rec, text, sizeof text, &text_len, sealed_texts,
+                                        sealed_lens)
+                  : vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
+                                          sizeof text, &text_len);
   if (rc != 0) {
     std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
     std::free(records);
@@ -160,8 +171,10 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir) {
   phex(pub, sizeof pub);
   std::printf("\n  _key.%s TXT -> %s\n", fqdn, anchor);
   std::printf("  wrote %s/operator.pub  %s/_key.txt\n", outdir, outdir);
-  std::puts("  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
-  const int shares_not_written = write_share_files(outdir, n, records);
+  std::puts(sealed ? "  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):"
+                   : "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
+  const int shares_not_written = sealed ? write_sealed_files(outdir, n, sealed_texts, sealed_lens)
+                                        : write_share_files(outdir, n, records);
   not_written += shares_not_written;
   if (write_split_record(outdir, &rec, text, text_len) != 0) ++not_written;
   secure_zero(records, nn * kRecord);

@@ -6,14 +6,15 @@
 
 namespace cli {
 
-int cmd_recover(const char* outkey, int k, char** share_paths, const char* split_path) {
+int cmd_recover(const char* outkey, int k, char** share_paths, const cmd_options& o) {
   // The root never replaces a file, a share file included; checked before any share is read.
   if (refuse_stdin_output(outkey) || refuse_existing(outkey)) return 1;
-  vantiro_split_record split;
-  if (split_path != nullptr && !read_split_record(split_path, nullptr, &split)) return 1;
+  share_source src;
+  if (!open_share_source(o, nullptr, &src)) return 1;
   uint8_t root[kRoot];
-  if (!rebuild_root(k, share_paths, root, nullptr, true, split_path != nullptr ? &split : nullptr))
-    return 1;
+  const bool rebuilt = rebuild_root(k, share_paths, root, nullptr, true, &src);
+  close_share_source(&src);
+  if (!rebuilt) return 1;
   std::printf("== recovered root ==\n  pubkey: ");
   phex(root + 32, 32);
   std::printf("\n");

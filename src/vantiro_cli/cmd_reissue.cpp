@@ -29,39 +29,53 @@ int prove_without_record(const vantiro_anchor* a, int k, char** paths, const uin
 }  // namespace
 
 int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
-                const char* split_path) {
+                const cmd_options& o) {
   if (x < 1 || x > 255) {
     std::fputs("ERROR: need 1<=x<=255\n", stderr);
     return 1;
   }
-  if (!outdir_is_usable(outdir, x)) return 1;
+  const bool sealed = o.to_count > 0;
+  if (!outdir_is_usable(outdir, x, sealed)) return 1;
+  uint8_t recipient[32];
+  if (sealed && !read_recipients(o, 1, recipient)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
-  vantiro_split_record split;
-  const bool recorded = split_path != nullptr;
-  if (recorded && !read_split_record(split_path, &a, &split)) return 1;
+  const bool recorded = o.split != nullptr;
   char path[kPathBuf];
   char record_path[kPathBuf];
-  share_path(path, outdir, x);
+  share_path(path, outdir, x, sealed);
   split_record_path(record_path, outdir);
   if (refuse_existing(path) || (recorded && refuse_existing(record_path))) return 1;
+  share_source src;
+  if (!open_share_source(o, &a, &src)) return 1;
+  vantiro_split_record& split = src.split;
   const size_t kk = static_cast<size_t>(k);
   uint8_t* records = alloc_zeroed(kk * kRecord);
-  if (records == nullptr) return 1;
   // The rebuild against the anchor proves that at least t shares of this root were given.
   uint8_t root[kRoot];
-  bool ok = rebuild_anchored_root(&a, k, share_paths, root, records, recorded ? &split : nullptr);
+  bool ok = records != nullptr && rebuild_anchored_root(&a, k, share_paths, root, records, &src);
+  close_share_source(&src);
+  if (records == nullptr) return 1;
+  // Shares the root signed for, every one sealed and of one split, are as good as shares
+  // checked against its record.
+  const bool vouched = recorded || (src.sealed == k && src.one_split);
+  if (ok && sealed && !vouched) {
+    std::fputs("ERROR: reissue --to names the split in the sealed share: give the split record "
+               "(--split) or only sealed shares of one split\n",
+               stderr);
+    ok = false;
+  }
   for (int i = 0; ok && i < k; ++i) {
     if (records[static_cast<size_t>(i) * kRecord] != x) continue;
     std::fprintf(stderr, "ERROR: %s already holds x = %d\n", share_paths[i], x);
     ok = false;
   }
   int proof = 0;
-  if (ok && !recorded) {
+  if (ok && !vouched) {
     proof = prove_without_record(&a, k, share_paths, records);
     ok = proof >= 0;
   }
-  uint8_t rec[kRecord];
+  uint8_t rec[kRecord] = {};
   if (ok) {
     const int rc = vantiro_reissue(k, records, x, rec);
     if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_reissue rc=%d\n", rc);
@@ -85,18 +99,23 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
       ok = sign_rc == 0;
     }
   }
+  char sealed_text[1][VANTIRO_SEALED_TEXT_MAX];
+  size_t sealed_len[1] = {0};
+  if (ok && sealed)
+    ok = seal_records(root, recorded ? split.split : src.split_id,
+                      recorded ? split.threshold : src.threshold, 1, rec, recipient, sealed_text,
+                      sealed_len);
   secure_zero(root, sizeof root);
   secure_zero(records, kk * kRecord);
   std::free(records);
-  if (!ok) {
-    secure_zero(rec, sizeof rec);
-    return 1;
-  }
+  if (!ok || sealed) secure_zero(rec, sizeof rec);
+  if (!ok) return 1;
   std::printf("== Ardessa Vantiro: share reissued ==\n");
   std::printf("  operator pubkey: ");
   phex(a.key, sizeof a.key);
   std::printf("\n");
-  int not_written = write_share_files(outdir, 1, rec);
+  int not_written = sealed ? write_sealed_files(outdir, 1, sealed_text, sealed_len)
+                           : write_share_files(outdir, 1, rec);
   secure_zero(rec, sizeof rec);
   const int share_written = 1 - not_written;
   if (recorded && write_split_record(outdir, &split, text, text_len) != 0) ++not_written;

@@ -8,22 +8,26 @@
 namespace cli {
 
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
-                char** share_paths, const char* split_path) {
+                char** share_paths, const cmd_options& o) {
   if (!counts_are_usable(n, t)) return 1;
-  if (!outdir_is_usable(outdir, n)) return 1;
+  const bool sealed = o.to_count > 0;
+  if (!outdir_is_usable(outdir, n, sealed)) return 1;
+  uint8_t recipients[kMaxListed * 32];
+  if (sealed && !read_recipients(o, n, recipients)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
-  vantiro_split_record old;
-  if (split_path != nullptr && !read_split_record(split_path, &a, &old)) return 1;
   char record_path[kPathBuf];
   split_record_path(record_path, outdir);
-  if (refuse_existing_shares(outdir, n) || refuse_existing(record_path)) return 1;
+  if (refuse_existing_shares(outdir, n, sealed) || refuse_existing(record_path)) return 1;
+  share_source src;
+  if (!open_share_source(o, &a, &src)) return 1;
   const size_t nn = static_cast<size_t>(n);
   uint8_t* records = alloc_zeroed(nn * kRecord);
-  if (records == nullptr) return 1;
   uint8_t root[kRoot];
-  if (!rebuild_anchored_root(&a, k, share_paths, root, nullptr,
-                             split_path != nullptr ? &old : nullptr)) {
+  const bool rebuilt =
+      records != nullptr && rebuild_anchored_root(&a, k, share_paths, root, nullptr, &src);
+  close_share_source(&src);
+  if (!rebuilt) {
     std::free(records);
     return 1;
   }
@@ -32,22 +36,33 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k
   vantiro_split_record rec;
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
+  char sealed_texts[kMaxListed][VANTIRO_SEALED_TEXT_MAX];
+  size_t sealed_lens[kMaxListed];
   int rc = vantiro_split(n, t, root, records);
   if (rc == 0) {
     rc = vantiro_split_record_new(root, t, n, records, &rec, text, sizeof text, &text_len);
-    if (rc != 0) secure_zero(records, nn * kRecord);
-  }
-  secure_zero(root, sizeof root);
-  if (rc != 0) {
+    if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_split rc=%d\n", rc);
+  } else {
     std::fprintf(stderr, "ERROR: vantiro_split rc=%d\n", rc);
+  }
+  // Sealed, no share is kept in the clear past this point.
+  if (rc == 0 && sealed &&
+      !seal_records(root, rec.split, t, n, records, recipients, sealed_texts, sealed_lens))
+    rc = -1;
+  secure_zero(root, sizeof root);
+  if (rc != 0 || sealed) secure_zero(records, nn * kRecord);
+  if (rc != 0) {
     std::free(records);
     return 1;
   }
   std::printf("== Ardessa Vantiro: root reshared (%d-of-%d) ==\n", t, n);
   std::printf("  operator pubkey: ");
   phex(a.key, sizeof a.key);
-  std::printf("\n  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):\n");
-  const int shares_not_written = write_share_files(outdir, n, records);
+  std::printf("\n");
+  std::puts(sealed ? "  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):"
+                   : "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
+  const int shares_not_written = sealed ? write_sealed_files(outdir, n, sealed_texts, sealed_lens)
+                                        : write_share_files(outdir, n, records);
   secure_zero(records, nn * kRecord);
   std::free(records);
   const int not_written =

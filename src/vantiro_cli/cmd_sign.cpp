@@ -75,7 +75,7 @@ int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* 
 }  // namespace
 
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
-             char** share_paths, const char* split_path) {
+             char** share_paths, const cmd_options& o) {
   if (is_stdin(msg_path)) {
     std::fputs("ERROR: sign reads the message twice; give a file, not standard input\n", stderr);
     return 1;
@@ -83,18 +83,21 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   if (refuse_stdin_output(sigout)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
-  vantiro_split_record split;
-  if (split_path != nullptr && !read_split_record(split_path, &a, &split)) return 1;
   if (refuse_existing(sigout)) return 1;
+  share_source src;
+  if (!open_share_source(o, &a, &src)) return 1;
   FILE* msg = open_input(msg_path);
-  if (msg == nullptr) return 1;
+  if (msg == nullptr) {
+    close_share_source(&src);
+    return 1;
+  }
   uint8_t root[kRoot];
   uint8_t sig[64];
   uint8_t digest[32];
   unsigned long long size = 0;
-  const bool signed_ok = rebuild_anchored_root(&a, k, share_paths, root, nullptr,
-                                               split_path != nullptr ? &split : nullptr) &&
-                         sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
+  const bool rebuilt = rebuild_anchored_root(&a, k, share_paths, root, nullptr, &src);
+  close_share_source(&src);
+  const bool signed_ok = rebuilt && sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
   close_input(msg);
   if (!signed_ok) return 1;
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;

@@ -12,11 +12,6 @@ namespace cli {
 
 namespace {
 
-void print_not_a_share(const char* path) {
-  std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
-}
-
-
 // After a failed rebuild of k records read from paths: prints the refusal (recover's own
 // line when recovering), and names the files that do not fit the others when setting them
 // aside rebuilds a root.
@@ -40,31 +35,36 @@ void report_not_a_root(int k, char** paths, const uint8_t* records, bool recover
 
 }  // namespace
 
-bool read_share(const char* path, uint8_t* rec) {
-  FILE* f = nullptr;
-  const cli_open_result rc = cli_open_regular(path, &f);
-  if (rc == CLI_OPEN_FAILED) {
-    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
-    print_not_a_share(path);
-    return false;
+bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_source* src) {
+  src->anchor_key = a != nullptr ? a->key : nullptr;
+  if (o.split != nullptr) {
+    if (!read_split_record(o.split, a, &src->split)) return false;
+    src->has_split = true;
   }
-  if (rc == CLI_OPEN_NOT_REGULAR) {
-    print_not_a_share(path);
+  return read_custodian_keys(o, &src->keys);
+}
+
+void close_share_source(share_source* src) { wipe_custodian_keys(&src->keys); }
+
+bool read_share(const char* path, uint8_t* rec, share_source* src) {
+  vantiro_sealed_share s;
+  const share_kind kind = load_share(path, rec, &s);
+  if (kind != SHARE_SEALED) return kind == SHARE_PLAIN;
+  if (!sealed_share_fits(path, &s, src) || !open_sealed_share(path, &s, &src->keys, rec))
     return false;
-  }
-  const size_t got = std::fread(rec, 1, kRecord, f);
-  std::fclose(f);
-  if (got < kRecord) {
-    print_not_a_share(path);
-    return false;
+  if (src->sealed++ == 0) {
+    std::memcpy(src->split_id, s.split, sizeof s.split);
+    src->threshold = s.threshold;
+  } else if (std::memcmp(src->split_id, s.split, sizeof s.split) != 0) {
+    src->one_split = false;
   }
   return true;
 }
 
-bool read_share_set(int k, char** paths, uint8_t* records) {
+bool read_share_set(int k, char** paths, uint8_t* records, share_source* src) {
   const size_t kk = static_cast<size_t>(k);
   for (size_t i = 0; i < kk; ++i) {
-    if (!read_share(paths[i], records + i * kRecord)) {
+    if (!read_share(paths[i], records + i * kRecord, src)) {
       secure_zero(records, kk * kRecord);
       return false;
     }
@@ -87,14 +87,15 @@ bool read_share_set(int k, char** paths, uint8_t* records) {
 }
 
 bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool recovering,
-                  const vantiro_split_record* split) {
+                  share_source* src) {
+  const vantiro_split_record* split = src->has_split ? &src->split : nullptr;
   const size_t kk = static_cast<size_t>(k);
   uint8_t* own = records == nullptr ? alloc_zeroed(kk * kRecord) : nullptr;
   uint8_t* recs = records != nullptr ? records : own;
   if (recs == nullptr) return false;
   int rc = -1;
   // read_share_set wipes the records on refusal.
-  if (read_share_set(k, paths, recs) &&
+  if (read_share_set(k, paths, recs, src) &&
       (split == nullptr || check_against_record(split, k, paths, recs, false))) {
     rc = vantiro_recover(k, recs, root);
     if (rc == -3) report_not_a_root(k, paths, recs, recovering);
@@ -117,8 +118,8 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
 }
 
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
-                           uint8_t* records, const vantiro_split_record* split) {
-  if (!rebuild_root(k, paths, root, records, false, split)) return false;
+                           uint8_t* records, share_source* src) {
+  if (!rebuild_root(k, paths, root, records, false, src)) return false;
   if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);

@@ -32,7 +32,7 @@ bool read_split_record(const char* path, const vantiro_anchor* a, vantiro_split_
   return true;
 }
 
-bool check_against_record(const vantiro_split_record* rec, int k, char** paths,
+bool check_against_record(const vantiro_split_record* rec, int k, const char* const* paths,
                           const uint8_t* records, bool report_intact) {
   bool all = true;
   for (size_t i = 0; i < static_cast<size_t>(k); ++i) {

@@ -61,24 +61,33 @@ constexpr int kShowUsage = -1;
 
 constexpr unsigned kOptHelp = 1u << 0;
 constexpr unsigned kOptSplit = 1u << 1;
+constexpr unsigned kOptTo = 1u << 2;
+constexpr unsigned kOptKey = 1u << 3;
 
-// The options given to a command.
-struct options {
-  const char* split = nullptr;  // --split <split-record>
-};
+using options = cli::cmd_options;
 
 struct option_row {
   const char* name;
   unsigned bit;
-  const char* options::*value;  // where its value goes; null for an option without one
+  const char* options::*value;  // where its one value goes, or null
+  // Where the values of an option given any number of times go, and their count; null
+  // for an option without values.
+  const char* (options::*list)[cli::kMaxListed];
+  int options::*count;
   const char* help;             // its line in a command's help
 };
 
 const option_row kOptions[] = {
-    {"--help", kOptHelp, nullptr, "--help  this text"},
-    {"--split", kOptSplit, &options::split,
+    {"--help", kOptHelp, nullptr, nullptr, nullptr, "--help  this text"},
+    {"--split", kOptSplit, &options::split, nullptr, nullptr,
      "--split <split-record>  check every share against the split record first, and the\n"
      "    root rebuilt against its key"},
+    {"--to", kOptTo, nullptr, &options::to, &options::to_count,
+     "--to <pubfile>  seal a share to this custodian's public key (from keygen); once per\n"
+     "    share, in share order. No share is written in the clear"},
+    {"--key", kOptKey, nullptr, &options::key, &options::key_count,
+     "--key <keyfile>  a custodian's secret key (from keygen), to open the sealed share\n"
+     "    sealed to it; up to 16"},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -99,8 +108,10 @@ int run_version(const options&, int, char**);
 
 int run_selftest(const options&, int, char**) { return cli::cmd_selftest(); }
 
-int run_mint(const options&, int, char** argv) {
-  return cli::cmd_mint(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3]);
+int run_keygen(const options&, int, char** argv) { return cli::cmd_keygen(argv[0], argv[1]); }
+
+int run_mint(const options& o, int, char** argv) {
+  return cli::cmd_mint(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], o);
 }
 
 int run_recover(const options& o, int argc, char** argv) {
@@ -108,11 +119,11 @@ int run_recover(const options& o, int argc, char** argv) {
     std::fputs("ERROR: need >= t shares\n", stderr);
     return 1;
   }
-  return cli::cmd_recover(argv[0], argc - 1, argv + 1, o.split);
+  return cli::cmd_recover(argv[0], argc - 1, argv + 1, o);
 }
 
 int run_sign(const options& o, int argc, char** argv) {
-  return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3, o.split);
+  return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3, o);
 }
 
 int run_verify(const options&, int argc, char** argv) {
@@ -123,15 +134,15 @@ int run_verify(const options&, int argc, char** argv) {
 
 int run_reshare(const options& o, int argc, char** argv) {
   return cli::cmd_reshare(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], argc - 4,
-                          argv + 4, o.split);
+                          argv + 4, o);
 }
 
 int run_reissue(const options& o, int argc, char** argv) {
-  return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3, o.split);
+  return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3, o);
 }
 
-int run_check(const options&, int argc, char** argv) {
-  return cli::cmd_check(argv[0], argv[1], argc - 2, argv + 2);
+int run_check(const options& o, int argc, char** argv) {
+  return cli::cmd_check(argv[0], argv[1], argc - 2, argv + 2, o);
 }
 
 const command_row kCommands[] = {
@@ -140,21 +151,27 @@ const command_row kCommands[] = {
      "anchor from the text alone; prints PASS or FAIL and writes nothing. Further operands\n"
      "are ignored.",
      0, -1, kOptHelp, run_selftest},
+    {"keygen", "<keyout> <pubout>",
+     "Makes a custodian's key pair: the 32-byte secret key into the new owner-only file\n"
+     "keyout, the public key (64 hex digits) into the new file pubout, which goes to the\n"
+     "ceremony as a --to key.",
+     2, 2, kOptHelp, run_keygen},
     {"mint", "<n> <t> <fqdn> <outdir>",
      "Mints a root and splits it into n shares of which any t rebuild it (2 <= t <= n <= 16).\n"
-     "Writes operator.pub, the zone line _key.txt for _key.<fqdn> and one owner-only file\n"
-     "per share into the existing directory outdir, all created new.",
-     4, 4, kOptHelp, run_mint},
+     "Writes operator.pub, the zone line _key.txt for _key.<fqdn>, one owner-only file per\n"
+     "share (sealed to its custodian with --to) and the split record shares.txt into the\n"
+     "existing directory outdir, all created new.",
+     4, 4, kOptHelp | kOptTo, run_mint},
     {"recover", "<outkey> <share1> <share2> ...",
      "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
      "owner-only file outkey.",
-     2, -1, kOptHelp | kOptSplit, run_recover},
+     2, -1, kOptHelp | kOptSplit | kOptKey, run_recover},
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
@@ -163,16 +180,16 @@ const command_row kCommands[] = {
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
-     6, -1, kOptHelp | kOptSplit, run_reshare},
+     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, run_reshare},
     {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
      "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
      "again, byte for byte, or a share for a new custodian. With --split, also the split\n"
      "record with the new share's line, signed by the root.",
-     5, -1, kOptHelp | kOptSplit, run_reissue},
+     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, run_reissue},
     {"check", "<anchor> <split-record> [<share>...]",
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
-     2, -1, kOptHelp, run_check},
+     2, -1, kOptHelp | kOptKey, run_check},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
      kOptHelp, run_help},
     {"version", "", "Prints the program's version.", 0, 0, kOptHelp, run_version},
@@ -244,12 +261,23 @@ int dispatch(int argc, char** argv) {
       std::fprintf(stderr, "ERROR: %s does not take %s\n", c->name, o->name);
       return 1;
     }
-    if (o->value != nullptr) {
+    if (o->value != nullptr || o->list != nullptr) {
       if (i + 1 >= argc) {
         std::fprintf(stderr, "ERROR: %s needs a value\n", o->name);
         return 1;
       }
-      opts.*(o->value) = argv[++i];
+      ++i;
+      if (o->value != nullptr) {
+        opts.*(o->value) = argv[i];
+      } else {
+        int& count = opts.*(o->count);
+        if (count == cli::kMaxListed) {
+          std::fprintf(stderr, "ERROR: %s is given more than %d times\n", o->name,
+                       cli::kMaxListed);
+          return 1;
+        }
+        (opts.*(o->list))[count++] = argv[i];
+      }
     }
     given |= o->bit;
   }

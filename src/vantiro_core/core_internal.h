@@ -25,3 +25,28 @@ int core_interpolate(int k, const uint8_t* records, uint8_t x, uint8_t* out);
 // the result is a root (vantiro_recover wipes one that is not; the caller wipes root after
 // each try). Its copy of the records is wiped.
 bool core_rebuild_without(int k, const uint8_t* records, unsigned skip, uint8_t* root);
+
+// ---- The signed text files (split records, sealed shares) -----------------------------
+
+// Appends the NUL-terminated text, or the lower-case hex of n bytes, at *at
+// of out (cap bytes, no NUL written); false, *at unchanged, when it does not fit.
+bool core_append(char* out, size_t cap, size_t* at, const char* text);
+bool core_append_hex(char* out, size_t cap, size_t* at, const uint8_t* data, size_t n);
+
+// SHA-256 of a share record (its fingerprint); the hash state is wiped.
+void core_share_digest(const uint8_t record[65], uint8_t out[32]);
+
+// A strict reader of lines, each ending in LF (or CRLF unless lf_only).
+struct core_lines {
+  const char* p;
+  size_t n;
+  bool lf_only;
+  size_t i = 0;
+  // The next line without its end; false at the end of the text or at a line with no end.
+  bool line(const char** s, size_t* len);
+};
+
+// "<label><hex of n bytes>" exactly, in lower case.
+bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* out, size_t n);
+// A decimal of 1 to 3 digits without a leading zero, at most 255.
+bool core_small_decimal(const char* s, size_t len, int* v);

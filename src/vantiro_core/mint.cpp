@@ -42,9 +42,17 @@ int vantiro_sign(const uint8_t* sk, const uint8_t* msg, size_t len, uint8_t* sig
 
 namespace {
 
-// vantiro_mint, and with rec the record of the new split, signed while the root lives.
+// Where the shares of a mint go sealed: one recipient key and one output text per share.
+struct sealing {
+  const uint8_t* recipients;
+  char (*texts)[VANTIRO_SEALED_TEXT_MAX];
+  size_t* lens;
+};
+
+// vantiro_mint, and with rec the record of the new split, signed while the root lives;
+// with seal, the shares sealed to their custodians, and records wiped.
 int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size,
-         vantiro_split_record* rec, char* out, size_t cap, size_t* len) {
+         vantiro_split_record* rec, char* out, size_t cap, size_t* len, const sealing* seal) {
   if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || pub == nullptr || records == nullptr ||
       anchor == nullptr)
     return -1;
@@ -78,8 +86,13 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
   int rc = vantiro_split(n, t, root, records);
   if (rc == 0 && rec != nullptr) {
     rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
-    if (rc != 0) secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   }
+  for (size_t i = 0; rc == 0 && seal != nullptr && i < static_cast<size_t>(n); ++i)
+    rc = vantiro_sealed_share_make(root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
+                                   seal->recipients + i * 32, seal->texts[i],
+                                   VANTIRO_SEALED_TEXT_MAX, &seal->lens[i]);
+  if (rc != 0 || seal != nullptr)
+    secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   secure_zero(root, sizeof root);
   return rc;
 }
@@ -87,12 +100,23 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
 }  // namespace
 
 int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
-  return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr);
+  return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr, nullptr);
 }
 
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
                           size_t* len) {
   if (rec == nullptr || out == nullptr || len == nullptr) return -1;
-  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len);
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, nullptr);
+}
+
+int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
+                        char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
+                        size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
+                        size_t* sealed_len) {
+  if (recipients == nullptr || rec == nullptr || out == nullptr || len == nullptr ||
+      sealed == nullptr || sealed_len == nullptr)
+    return -1;
+  const sealing seal{recipients, sealed, sealed_len};
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal);
 }

@@ -198,12 +198,91 @@ enum : int {
 };
 int vantiro_split_record_check(const vantiro_split_record* rec,
                                const uint8_t record[VANTIRO_RECORD_SIZE]);
+// The same for the share at x whose record has the SHA-256 fingerprint.
+int vantiro_split_record_check_fingerprint(const vantiro_split_record* rec, int x,
+                                           const uint8_t fingerprint[32]);
 
 // vantiro_mint, and the record of the new split in rec and out as vantiro_split_record_new
 // makes it, while the root is still in memory. On failure nothing is left in records.
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
                           size_t* len);
+
+// ---- Custodian keys and sealed shares ---------------------------------------------------
+// A custodian holds an X25519 key pair; a sealed share is one share record sealed to the
+// custodian's public key with HPKE (base mode, DHKEM(X25519, HKDF-SHA256), HKDF-SHA256,
+// AES-256-GCM) under a header that names its root, split, threshold and place, signed by
+// the root:
+//
+//   vantiro sealed share v1
+//   key: <64 hex: the root's public key>
+//   split: <32 hex: the split id>
+//   threshold: <t>
+//   share: <x>
+//   fingerprint: <64 hex: SHA-256 of the share record>
+//   recipient: <64 hex: the custodian's X25519 public key>
+//   sealed: <226 hex: the 32-byte enc, then the 81-byte ciphertext of the record>
+//   signature: <128 hex>
+//
+// HPKE's info is the text from the first line through the recipient line, its aad empty;
+// the signature is Ed25519ctx, context "vantiro sealed share v1", over every byte before
+// "signature: ". Every line ends in one line feed.
+
+constexpr size_t VANTIRO_SEALED_TEXT_MAX = 1024;
+constexpr char VANTIRO_SEALED_CONTEXT[] = "vantiro sealed share v1";
+constexpr size_t VANTIRO_SEALED_SIZE = 32 + VANTIRO_RECORD_SIZE + 16;
+
+// A fresh custodian key pair from the OS random source: 0, or -2 (both wiped) when it
+// failed.
+int vantiro_custodian_keygen(uint8_t sk[32], uint8_t pk[32]);
+// The public key of a custodian's secret key.
+void vantiro_custodian_public(const uint8_t sk[32], uint8_t pk[32]);
+// 1 when pk is a point of small order (in any encoding): whatever is sealed to it is
+// sealed to a shared secret anyone can compute, and HPKE refuses it; else 0.
+int vantiro_custodian_key_has_small_order(const uint8_t pk[32]);
+
+struct vantiro_sealed_share {
+  uint8_t key[VANTIRO_KEY_SIZE];
+  uint8_t split[VANTIRO_SPLIT_ID_SIZE];
+  int threshold;
+  int x;
+  uint8_t fingerprint[32];
+  uint8_t recipient[32];
+  uint8_t sealed[VANTIRO_SEALED_SIZE];
+  uint8_t sig[VANTIRO_SIG_SIZE];
+};
+
+// Seals the share record to recipient under the header of the root's key, the split id
+// and threshold t, signs it with the 64-byte root and checks the signature; the whole
+// text, at most cap bytes, goes to out (no NUL), its length to *len. 0; -1 refused
+// argument (t outside 2..16, x = 0, a recipient of small order, text longer than cap);
+// -2 random-source failure; -3 the root is not a key pair; -4 the signature does not
+// verify. Every secret of the sealing is wiped.
+int vantiro_sealed_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],
+                              const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                              const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
+                              char* out, size_t cap, size_t* len);
+
+// Reads a sealed share of at most VANTIRO_SEALED_TEXT_MAX bytes in exactly the layout
+// above: 0; -1 not a sealed share; -3 its signature does not verify under its key line.
+// out is written only on 0.
+int vantiro_sealed_share_parse(const uint8_t* text, size_t len, vantiro_sealed_share* out);
+
+// Opens a parsed sealed share with the custodian's secret key into record: 0; -1 the key's
+// public half is not the share's recipient; -4 it does not open (a wrong key or altered
+// text); -3 what it holds is not the record its header names (x and fingerprint). record
+// is written only on 0; every secret of the opening is wiped.
+int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32],
+                              uint8_t record[VANTIRO_RECORD_SIZE]);
+
+// vantiro_mint_recorded, with each of the n records sealed to recipients[i] (n * 32
+// bytes, which must be usable keys) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes,
+// lengths in sealed_len[i]) while the root lives. No record leaves: records is the
+// caller's scratch of n * 65 bytes, wiped on every path.
+int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
+                        char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
+                        size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
+                        size_t* sealed_len);
 
 // Proves that k (3..16) records that rebuild the root of key lie on one split, by
 // rebuilding it from every set that leaves one out: 0 when every such set rebuilds it

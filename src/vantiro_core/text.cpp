@@ -1,0 +1,62 @@
+// Writing and strictly reading the ceremony's signed text files: lines of "name: value",
+// hex in lower case.
+#include <cstring>
+
+#include "core_internal.h"
+#include "vantiro_core.h"
+
+bool core_append(char* out, size_t cap, size_t* at, const char* text) {
+  const size_t n = std::strlen(text);
+  if (cap - *at < n) return false;
+  std::memcpy(out + *at, text, n);
+  *at += n;
+  return true;
+}
+
+bool core_append_hex(char* out, size_t cap, size_t* at, const uint8_t* data, size_t n) {
+  if ((cap - *at) / 2 < n) return false;
+  char hex[2 * 64 + 1];
+  for (size_t i = 0; i < n; i += 64) {
+    const size_t piece = n - i < 64 ? n - i : 64;
+    vantiro_hex(data + i, piece, hex, sizeof hex);
+    core_append(out, cap, at, hex);
+  }
+  return true;
+}
+
+void core_share_digest(const uint8_t record[VANTIRO_RECORD_SIZE], uint8_t out[32]) {
+  sha256_ctx ctx;
+  sha256_init(&ctx);
+  sha256_update(&ctx, record, VANTIRO_RECORD_SIZE);
+  sha256_final(&ctx, out);
+  secure_zero(&ctx, sizeof ctx);
+}
+
+bool core_lines::line(const char** s, size_t* len) {
+  if (i >= n) return false;
+  const void* nl = std::memchr(p + i, '\n', n - i);
+  if (nl == nullptr) return false;
+  const size_t end = static_cast<size_t>(static_cast<const char*>(nl) - p);
+  *s = p + i;
+  *len = end - i;
+  if (!lf_only && *len > 0 && (*s)[*len - 1] == '\r') --*len;
+  i = end + 1;
+  return true;
+}
+
+bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* out, size_t n) {
+  const size_t l = std::strlen(label);
+  return len == l + 2 * n && std::memcmp(s, label, l) == 0 && vantiro_unhex(s + l, 2 * n, out) == 0;
+}
+
+bool core_small_decimal(const char* s, size_t len, int* v) {
+  if (len == 0 || len > 3 || s[0] == '0') return false;
+  int x = 0;
+  for (size_t i = 0; i < len; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    x = x * 10 + (s[i] - '0');
+  }
+  if (x > 255) return false;
+  *v = x;
+  return true;
+}
