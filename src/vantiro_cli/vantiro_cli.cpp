@@ -151,11 +151,6 @@ const command_row kCommands[] = {
      "anchor from the text alone; prints PASS or FAIL and writes nothing. Further operands\n"
      "are ignored.",
      0, -1, kOptHelp, run_selftest},
-    {"keygen", "<keyout> <pubout>",
-     "Makes a custodian's key pair: the 32-byte secret key into the new owner-only file\n"
-     "keyout, the public key (64 hex digits) into the new file pubout, which goes to the\n"
-     "ceremony as a --to key.",
-     2, 2, kOptHelp, run_keygen},
     {"mint", "<n> <t> <fqdn> <outdir>",
      "Mints a root and splits it into n shares of which any t rebuild it (2 <= t <= n <= 16).\n"
      "Writes operator.pub, the zone line _key.txt for _key.<fqdn>, one owner-only file per\n"
@@ -190,6 +185,11 @@ const command_row kCommands[] = {
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
      2, -1, kOptHelp | kOptKey, run_check},
+    {"keygen", "<keyout> <pubout>",
+     "Makes a custodian's key pair: the 32-byte secret key into the new owner-only file\n"
+     "keyout, the public key (64 hex digits) into the new file pubout, which goes to the\n"
+     "ceremony as a --to key.",
+     2, 2, kOptHelp, run_keygen},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
      kOptHelp, run_help},
     {"version", "", "Prints the program's version.", 0, 0, kOptHelp, run_version},

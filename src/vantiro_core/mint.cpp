@@ -83,16 +83,16 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
   std::memcpy(anchor + 2 + 2 * kPubSize, " s=", 3);
   std::memcpy(anchor + 5 + 2 * kPubSize, sig_hex, 2 * kSigSize + 1);
 
-  int rc = vantiro_split(n, t, root, records);
-  if (rc == 0 && rec != nullptr) {
-    rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
+  int rc = vantiro_split(n, t, root, records);  // leaves records untouched on failure
+  if (rc == 0) {
+    if (rec != nullptr) rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
+    for (size_t i = 0; rc == 0 && seal != nullptr && i < static_cast<size_t>(n); ++i)
+      rc = vantiro_sealed_share_make(root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
+                                     seal->recipients + i * 32, seal->texts[i],
+                                     VANTIRO_SEALED_TEXT_MAX, &seal->lens[i]);
+    if (rc != 0 || seal != nullptr)
+      secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   }
-  for (size_t i = 0; rc == 0 && seal != nullptr && i < static_cast<size_t>(n); ++i)
-    rc = vantiro_sealed_share_make(root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
-                                   seal->recipients + i * 32, seal->texts[i],
-                                   VANTIRO_SEALED_TEXT_MAX, &seal->lens[i]);
-  if (rc != 0 || seal != nullptr)
-    secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   secure_zero(root, sizeof root);
   return rc;
 }

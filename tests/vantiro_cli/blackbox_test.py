@@ -32,6 +32,7 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
          "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n"
          "  vantiro-cli check <anchor> <split-record> [<share>...]\n"
+         "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
