@@ -1242,6 +1242,168 @@ class SplitRecords(CeremonyCase):
         self.assertEqual([], self.files(self.path("re")))
 
 
+def hpke_open(sealed_text, key):
+    """Opens a sealed share with Python's cryptography HPKE as an independent oracle: the
+    header through the recipient line is the info. None when the library has no HPKE."""
+    try:
+        from cryptography.hazmat.primitives import hpke
+        from cryptography.hazmat.primitives.asymmetric.x25519 import X25519PrivateKey
+    except ImportError:
+        return None
+    suite = hpke.Suite(hpke.KEM.X25519, hpke.KDF.HKDF_SHA256, hpke.AEAD.AES_256_GCM)
+    info = sealed_text[:sealed_text.index(b"sealed: ")]
+    sealed = bytes.fromhex(sealed_text.split(b"sealed: ")[1].split(b"\n")[0].decode())
+    return suite.decrypt(sealed, X25519PrivateKey.from_private_bytes(key), info=info)
+
+
+class SealedShares(CeremonyCase):
+    def keygen(self, name):
+        key, pub = self.path(f"{name}.key"), self.path(f"{name}.pub")
+        rc, out, err = self.run_cli("keygen", key, pub)
+        self.assertEqual((0, ""), (rc, err))
+        text = read(pub).decode()
+        self.assertRegex(text, r"^[0-9a-f]{64}\n$")
+        self.assertEqual(f"== custodian key made ==\n  public key: {text[:64]}\n"
+                         f"  wrote 32B secret key -> {key} (keep it apart from your sealed share)\n"
+                         f"  wrote public key -> {pub} (only this file goes to the ceremony)\n", out)
+        self.assertEqual(32, len(read(key)))
+        self.assertMode(key, 0o600)
+        return key, pub
+
+    def sealed_ceremony(self, custodians, name="out"):
+        outdir = self.path(name)
+        os.makedirs(outdir)
+        tos = [w for _, pub in custodians for w in ("--to", pub)]
+        rc, out, err = self.run_cli("mint", *tos, str(len(custodians)), "3", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        sealed = [f"{outdir}/share-{x:02d}.sealed" for x in range(1, len(custodians) + 1)]
+        return outdir, read(f"{outdir}/operator.pub"), sealed, out
+
+    def check_sealed(self, path, pub, split, t, x, recipient_pub, key):
+        """The layout, the root's signature and, through the oracle, the record inside;
+        returns the record (None without the oracle)."""
+        text = read(path)
+        lines = text.decode().splitlines()
+        self.assertEqual(["vantiro sealed share v1", f"key: {pub.hex()}", f"split: {split}",
+                          f"threshold: {t}", f"share: {x}"], lines[:5])
+        self.assertEqual(f"recipient: {read(recipient_pub).decode().strip()}", lines[6])
+        self.assertRegex(lines[7], r"^sealed: [0-9a-f]{226}$")
+        body = text[:text.index(b"signature: ")]
+        sig = bytes.fromhex(lines[8][len("signature: "):])
+        self.assertTrue(ed25519ctx_verify(pub, b"vantiro sealed share v1", body, sig))
+        self.assertMode(path, 0o600)
+        record = hpke_open(text, read(key))
+        if record is not None:
+            self.assertEqual((x, f"fingerprint: {hashlib.sha256(record).hexdigest()}"),
+                             (record[0], lines[5]))
+        return record
+
+    def test_sealed_ceremony_end_to_end(self):
+        custodians = [self.keygen(f"c{i}") for i in range(1, 6)]
+        outdir, pub, sealed, out = self.sealed_ceremony(custodians)
+        anchor, record = f"{outdir}/_key.txt", f"{outdir}/shares.txt"
+        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in sealed] +
+                         ["shares.txt"], self.files(outdir))  # nothing in the clear
+        split = read(record).decode().split()[6]
+        self.assertIn("  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):\n", out)
+        records = [self.check_sealed(p, pub, split, 3, x, custodians[x - 1][1], custodians[x - 1][0])
+                   for x, p in enumerate(sealed, start=1)]
+        if records[0] is not None:  # the records inside rebuild the root
+            plain = [self.message(r, f"plain-{i}.share") for i, r in enumerate(records[:3])]
+            self.recover_ok(self.path("oracle.key"), plain, pub)
+        # Each custodian checks their own share with their key; without it, it is not opened.
+        for (key, _), p, x in zip(custodians, sealed, range(1, 6)):
+            rc, out, err = self.run_cli("check", "--key", key, anchor, record, p)
+            self.assertEqual((0, ""), (rc, err))
+            self.assertTrue(out.endswith(f"  {p}: sealed share {x} of this split, opened, intact\n"))
+        rc, out, err = self.run_cli("check", anchor, record, sealed[1])
+        self.assertTrue(out.endswith(f"  {sealed[1]}: sealed share 2 of this split, signed by the "
+                                     "root; not opened (no --key for it)\n"), out)
+        keys = lambda *xs: [w for x in xs for w in ("--key", custodians[x - 1][0])]
+        msg = self.message()
+        rc, out, err = self.run_cli("sign", *keys(1, 3, 5), anchor, msg, self.path("m.sig"),
+                                    sealed[0], sealed[2], sealed[4])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(0, self.run_cli("verify", anchor, msg, self.path("m.sig"))[0])
+        rc, out, err = self.run_cli("recover", *keys(2, 4, 5), self.path("r.key"), sealed[1],
+                                    sealed[3], sealed[4])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(pub, read(self.path("r.key"))[32:])
+        # New custodians: a reshare sealed to three, and a share 4 reissued to a sixth.
+        fresh = [self.keygen(f"n{i}") for i in range(1, 5)]
+        new_dir = self.path("new")
+        os.makedirs(new_dir)
+        tos = [w for _, p in fresh[:3] for w in ("--to", p)]
+        rc, out, err = self.run_cli("reshare", *keys(1, 2, 3), *tos, "3", "2", anchor, new_dir,
+                                    *sealed[:3])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertNotIn(".share", " ".join(self.files(new_dir)))
+        rc, out, err = self.run_cli("recover", "--key", fresh[0][0], "--key", fresh[2][0],
+                                    self.path("r2.key"), f"{new_dir}/share-01.sealed",
+                                    f"{new_dir}/share-03.sealed")
+        self.assertEqual((0, ""), (rc, err))
+        re_dir = self.path("re")
+        os.makedirs(re_dir)
+        rc, out, err = self.run_cli("reissue", *keys(1, 2, 5), "--to", fresh[3][1], "4", anchor,
+                                    re_dir, sealed[0], sealed[1], sealed[4])
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.endswith("  It belongs to the same split: with the other shares it "
+                                     "rebuilds the same root.\n"), out)
+        # The reissued share 4 is the listed one, now sealed to its new custodian.
+        rc, out, err = self.run_cli("check", "--key", fresh[3][0], anchor, record,
+                                    f"{re_dir}/share-04.sealed")
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual([], [f for f in self.files(re_dir) if not f.endswith(".sealed")])
+
+    def test_refusals(self):
+        custodians = [self.keygen(f"c{i}") for i in range(1, 4)]
+        (k1, p1), (k2, p2), (k3, p3) = custodians
+        raw1 = self.message(bytes.fromhex(read(p1).decode()), "raw1.pub")
+        junk = self.message(read(p1).upper(), "junk.pub")
+        zero = self.message(b"00" * 32 + b"\n", "zero.pub")
+        empty = self.path("empty")
+        os.makedirs(empty)
+        for tos, msg in (
+                ([p1, p2], "ERROR: 3 shares need 3 --to keys, one per share in share order\n"),
+                ([p1, p2, junk], f"ERROR: {junk} is not a custodian public key\n"),
+                ([p1, zero, p2], f"ERROR: {zero} is not a usable custodian key\n"),
+                ([p1, p2, raw1], f"ERROR: {p1} and {raw1} are the same custodian key; each share "
+                                 "goes to its own custodian\n")):
+            args = [w for p in tos for w in ("--to", p)]
+            self.assertEqual((1, "", msg), self.run_cli("mint", *args, "3", "2", "example.com",
+                                                        empty), tos)
+            self.assertEqual([], self.files(empty))
+        outdir, pub, sealed, _ = self.sealed_ceremony(custodians)
+        anchor = f"{outdir}/_key.txt"
+        other_dir, other_pub, other_sealed, _ = self.sealed_ceremony(custodians, name="other")
+        text = read(sealed[0])
+        cut = self.message(text[:text.index(b"signature: ")], "cut.sealed")
+        changed = self.message(text.replace(b"threshold: 3", b"threshold: 2"), "changed.sealed")
+        keys = ["--key", k1, "--key", k2, "--key", k3]
+        for share, msg in (
+                (cut, f"ERROR: {cut} is not a sealed share\n"),
+                (changed, f"ERROR: {changed} is not signed by the root it names\n"),
+                (other_sealed[0], f"ERROR: {other_sealed[0]} is a share of key {other_pub.hex()}, "
+                                  "not the anchor's key\n")):
+            rc, out, err = self.run_cli("sign", *keys, anchor, self.message(), self.path("s.sig"),
+                                        share, sealed[1], sealed[2])
+            self.assertEqual((1, "", msg), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("s.sig")))
+        self.assertEqual((1, "", f"ERROR: no --key opens {sealed[2]} (it is sealed to "
+                                 f"{read(p3).decode()[:16]}...)\n"),
+                         self.run_cli("recover", "--key", k1, "--key", k2, self.path("r.key"),
+                                      *sealed))
+        self.assertFalse(os.path.exists(self.path("r.key")))
+        # Plain shares name no split: reissue --to needs the record or sealed shares.
+        plain = [hpke_open(read(p), read(k)) for p, (k, _) in zip(other_sealed, custodians)]
+        if plain[0] is not None:
+            rc, out, err = self.run_cli("reissue", "--to", p1, "4", f"{other_dir}/_key.txt", empty,
+                                        *[self.message(r, f"p{i}") for i, r in enumerate(plain)])
+            self.assertEqual((1, "", "ERROR: reissue --to names the split in the sealed share: "
+                                     "give the split record (--split) or only sealed shares of "
+                                     "one split\n"), (rc, out, err))
+            self.assertEqual([], self.files(empty))
+
 def main():
     global OPTS
     ap = argparse.ArgumentParser(add_help=False)

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover, after sign, reshare and reissue, no secret of the run may remain anywhere in the process's memory.
+recover, after sign, reshare and reissue, and after keygen and the sealed mint, sign and
+recover, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
@@ -14,6 +15,7 @@ Usage: residue_check.py --cli PATH [--gdb PATH]
 """
 import argparse
 import hashlib
+import hmac
 import os
 import shutil
 import subprocess
@@ -171,6 +173,58 @@ def secrets_of_root(root, records):
     return pats
 
 
+# ---- HPKE secrets of a sealed share, derived here from the custodian's key ----------
+
+KEM_ID = b"KEM\x00\x20"
+SUITE_ID = b"HPKE\x00\x20\x00\x01\x00\x02"
+
+
+def labeled_extract(salt, suite, label, ikm):
+    return hmac.new(salt or bytes(32), b"HPKE-v1" + suite + label + ikm, hashlib.sha256).digest()
+
+
+def labeled_expand(prk, suite, label, info, n):
+    info = n.to_bytes(2, "big") + b"HPKE-v1" + suite + label + info
+    out, t, i = b"", b"", 1
+    while len(out) < n:
+        t = hmac.new(prk, t + info + bytes([i]), hashlib.sha256).digest()
+        out, i = out + t, i + 1
+    return out[:n]
+
+
+def open_sealed(text, sk):
+    """(record, secrets) of a sealed share opened with the custodian's secret key sk: the
+    Diffie-Hellman output, the shared secret, the schedule's secret, key and nonce, which
+    sender and recipient both hold. None without Python's cryptography."""
+    try:
+        from cryptography.hazmat.primitives.asymmetric.x25519 import (X25519PrivateKey,
+                                                                      X25519PublicKey)
+        from cryptography.hazmat.primitives.ciphers.aead import AESGCM
+    except ImportError:
+        return None
+    info = text[:text.index(b"sealed: ")]
+    sealed = bytes.fromhex(text.split(b"sealed: ")[1].split(b"\n")[0].decode())
+    enc, ct = sealed[:32], sealed[32:]
+    priv = X25519PrivateKey.from_private_bytes(sk)
+    dh = priv.exchange(X25519PublicKey.from_public_bytes(enc))
+    pk_r = priv.public_key().public_bytes_raw()
+    eae = labeled_extract(b"", KEM_ID, b"eae_prk", dh)
+    shared = labeled_expand(eae, KEM_ID, b"shared_secret", enc + pk_r, 32)
+    context = (b"\x00" + labeled_extract(b"", SUITE_ID, b"psk_id_hash", b"") +
+               labeled_extract(b"", SUITE_ID, b"info_hash", info))
+    secret = labeled_extract(shared, SUITE_ID, b"secret", b"")
+    key = labeled_expand(secret, SUITE_ID, b"key", context, 32)
+    nonce = labeled_expand(secret, SUITE_ID, b"base_nonce", context, 12)
+    record = AESGCM(key).decrypt(nonce, ct, b"")  # proves the derivation right
+    pats = {}
+    for name, value in (("HPKE DH output", dh), ("HPKE shared secret", shared),
+                        ("HPKE key-schedule secret", secret), ("HPKE key", key),
+                        ("HPKE eae_prk", eae)):
+        pats.update(windows(name, value))
+    pats.update(windows("HPKE base nonce", nonce + bytes(4), [True] * 12 + [False] * 4))
+    return record, pats
+
+
 def check(label, blob, pats, controls):
     for what, needle in controls:
         if needle not in blob:
@@ -181,6 +235,61 @@ def check(label, blob, pats, controls):
     for name, offset in sorted(found.items()):
         print(f"  RESIDUE: {name} at core offset {offset}")
     return not found
+
+
+def check_sealed(gdb, cli, tmp):
+    """keygen, then a 2-of-3 mint sealed to three custodians, a sign and a recover from two
+    sealed shares opened with their --key files: no root, record, custodian secret key or
+    HPKE secret may remain."""
+    keys, tos = [], []
+    for i in range(3):
+        key, pub = os.path.join(tmp, f"c{i}.key"), os.path.join(tmp, f"c{i}.pub")
+        blob, _ = core_at_exit(gdb, os.path.join(tmp, "keygen.core"), [cli, "keygen", key, pub],
+                               tmp)
+        with open(key, "rb") as f:
+            keys.append(f.read())
+        tos += ["--to", pub]
+        if i == 0 and not check("keygen", blob, windows("custodian secret key", keys[0]),
+                                [("argv path", key.encode())]):
+            return False
+    out = os.path.join(tmp, "sealed")
+    os.makedirs(out)
+    blob, _ = core_at_exit(gdb, os.path.join(tmp, "mint-to.core"),
+                           [cli, "mint"] + tos + ["3", "2", MARKER_FQDN, out], tmp)
+    paths = [os.path.join(out, f"share-0{x}.sealed") for x in (1, 2, 3)]
+    opened = []
+    for p, sk in zip(paths, keys):
+        with open(p, "rb") as f:
+            opened.append(open_sealed(f.read(), sk))
+    if opened[0] is None:
+        print("sealed shares: skipped (Python's cryptography is missing)")
+        return True
+    records = [r for r, _ in opened]
+    root = combine(records[:2])
+    with open(os.path.join(out, "operator.pub"), "rb") as f:
+        if root[32:] != f.read():
+            sys.exit("the sealed shares opened here do not rebuild operator.pub")
+    pats = secrets_of_root(root, records)
+    for sk, (_, hpke) in zip(keys, opened):
+        pats.update(windows("custodian secret key", sk))
+        pats.update(hpke)
+    ok = check("mint --to", blob, pats, [("argv fqdn", MARKER_FQDN.encode())])
+    anchor = os.path.join(out, "_key.txt")
+    msg = os.path.join(tmp, "sealed-message")
+    with open(msg, "wb") as f:
+        f.write(b"sealed ceremony\n")
+    given = ["--key", os.path.join(tmp, "c0.key"), "--key", os.path.join(tmp, "c2.key")]
+    for label, argv, written in (
+            ("sign --key", [cli, "sign"] + given + [anchor, msg, msg + ".sig", paths[0], paths[2]],
+             msg + ".sig"),
+            ("recover --key", [cli, "recover"] + given + [os.path.join(tmp, "sealed-root.key"),
+                                                          paths[0], paths[2]],
+             os.path.join(tmp, "sealed-root.key"))):
+        blob, _ = core_at_exit(gdb, os.path.join(tmp, "sealed.core"), argv, tmp)
+        if not os.path.exists(written):
+            sys.exit(f"{label} under gdb wrote nothing")
+        ok &= check(label, blob, pats, [("argv output path", written.encode())])
+    return ok
 
 
 def main():
@@ -291,6 +400,7 @@ def main():
             sys.exit("reissue --split under gdb wrote no split record")
         ok &= check("reissue --split", blob, secrets_of_root(root, records),
                     [("argv outdir", recorded_dir.encode())])
+        ok &= check_sealed(opts.gdb, cli, tmp)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:
