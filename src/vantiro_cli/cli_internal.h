@@ -184,7 +184,8 @@ struct share_source {
   const uint8_t* anchor_key = nullptr;  // the anchor's key, or null
   int sealed = 0;                       // sealed shares read
   bool one_split = true;                // every sealed share names the same split
-  uint8_t split_id[VANTIRO_SPLIT_ID_SIZE] = {};  // the first sealed share's split
+  uint8_t key[VANTIRO_KEY_SIZE] = {};            // the first sealed share's root key,
+  uint8_t split_id[VANTIRO_SPLIT_ID_SIZE] = {};  // split
   int threshold = 0;                             // and threshold
 };
 

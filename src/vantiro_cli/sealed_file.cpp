@@ -163,11 +163,15 @@ bool sealed_share_fits(const char* path, const vantiro_sealed_share* s, const sh
   if (want != nullptr && std::memcmp(want, s->key, sizeof s->key) != 0) {
     char hex[65];
     vantiro_hex(s->key, sizeof s->key, hex, sizeof hex);
-    std::fprintf(stderr, "ERROR: %s is a share of key %s, not the %s key\n", path, hex,
-                 src->anchor_key != nullptr ? "anchor's" : "split record's");
+    std::fprintf(stderr,
+                 src->anchor_key != nullptr
+                     ? "ERROR: %s is a share of key %s, not the anchor's key\n"
+                     : "ERROR: %s is a share of key %s, not the split record's key\n",
+                 path, hex);
     return false;
   }
-  if (src->has_split && std::memcmp(src->split.split, s->split, sizeof s->split) != 0) {
+  if (src->has_split && (std::memcmp(src->split.split, s->split, sizeof s->split) != 0 ||
+                         src->split.threshold != s->threshold)) {
     char hex[33];
     vantiro_hex(s->split, sizeof s->split, hex, sizeof hex);
     std::fprintf(stderr, "ERROR: %s is a share of split %s, not of the split record's\n", path,

@@ -53,6 +53,7 @@ bool read_share(const char* path, uint8_t* rec, share_source* src) {
   if (!sealed_share_fits(path, &s, src) || !open_sealed_share(path, &s, &src->keys, rec))
     return false;
   if (src->sealed++ == 0) {
+    std::memcpy(src->key, s.key, sizeof s.key);
     std::memcpy(src->split_id, s.split, sizeof s.split);
     src->threshold = s.threshold;
   } else if (std::memcmp(src->split_id, s.split, sizeof s.split) != 0) {
@@ -109,11 +110,18 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
     std::free(own);
   }
   if (rc != 0) return false;
-  if (split == nullptr || std::memcmp(root + 32, split->key, sizeof split->key) == 0) return true;
+  // The root must be the one the split record, or the root's signature on the sealed
+  // shares, names.
+  const uint8_t* named = split != nullptr ? split->key : src->sealed > 0 ? src->key : nullptr;
+  if (named == nullptr || std::memcmp(root + 32, named, VANTIRO_KEY_SIZE) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);
   secure_zero(root, kRoot);
-  std::fprintf(stderr, "ERROR: the shares rebuild key %s, not the split record's key\n", hex);
+  std::fprintf(stderr,
+               split != nullptr ? "ERROR: the shares rebuild key %s, not the split record's key\n"
+                                : "ERROR: the shares rebuild key %s, not the key the sealed shares "
+                                  "name\n",
+               hex);
   return false;
 }
 
