@@ -30,6 +30,12 @@ bool parse_public_key(const uint8_t* buf, size_t len, uint8_t pk[32]) {
 bool read_custodian_keys(const cmd_options& o, custodian_keys* keys) {
   keys->count = 0;
   for (int i = 0; i < o.key_count; ++i) {
+    // Standard input goes through a stdio buffer that would keep the key.
+    if (is_stdin(o.key[i])) {
+      std::fputs("ERROR: --key takes a file, not standard input\n", stderr);
+      wipe_custodian_keys(keys);
+      return false;
+    }
     uint8_t* sk = keys->sk[i];
     size_t len = 0;
     const int rc = read_small_file(o.key[i], sk, 32, &len);

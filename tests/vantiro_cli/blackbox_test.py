@@ -1399,6 +1399,9 @@ class SealedShares(CeremonyCase):
                                  f"{read(p3).decode()[:16]}...)\n"),
                          self.run_cli("recover", "--key", k1, "--key", k2, self.path("r.key"),
                                       *sealed))
+        self.assertEqual((1, "", "ERROR: --key takes a file, not standard input\n"),
+                         self.run_cli("recover", "--key", "-", self.path("r.key"), *sealed,
+                                      stdin=read(k3)))
         self.assertFalse(os.path.exists(self.path("r.key")))
         # Plain shares name no split: reissue --to needs the record or sealed shares.
         plain = [hpke_open(read(p), read(k)) for p, (k, _) in zip(other_sealed, custodians)]
