@@ -6,6 +6,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <windows.h>
 
 namespace {
