@@ -4,7 +4,7 @@
 Usage: report.py MAIN.json NOAESNI.json HYPERFINE_DIR OUT.md COMPILER [SV.json SV_MEM.txt]
 MAIN.json is the full run, NOAESNI.json the OpenSSL AES rows run again with AES-NI and
 carry-less multiply off; HYPERFINE_DIR holds round-*.json from the whole-process rounds;
-SV.json and SV_MEM.txt are the 100 MiB sign and verify runs (hyperfine; the peak memory in
+SV.json and SV_MEM.txt are the 256 MiB sign and verify runs (hyperfine; the peak memory in
 KiB of vantiro sign, openssl sign, vantiro verify, openssl verify, one per line).
 """
 import glob
@@ -51,6 +51,7 @@ ROWS = [
 # (row, peer, minimum ratio ours/peer)
 TARGETS = [
     ("sha256/1MiB", "sodium", 0.9), ("sha512/1MiB", "sodium", 0.9),
+    ("sha512/1MiB", "openssl", 1.0),
     ("x25519/shared", "sodium", 0.7), ("ed25519/sign-40B", "sodium", 0.15),
     ("ed25519/verify-40B", "sodium", 0.2),
     ("gcm-encrypt/1MiB", "openssl", 0.8), ("gcm-decrypt/1MiB", "openssl", 0.8),
@@ -217,7 +218,7 @@ def main():
 
 
 def sign_verify(sv_json, mem_txt):
-    """The 100 MiB sign and verify table: wall time, ratio to OpenSSL, peak memory."""
+    """The 256 MiB sign and verify table: wall time, ratio to OpenSSL, peak memory."""
     with open(sv_json) as f:
         res = {r["command"]: r for r in json.load(f)["results"]}
     with open(mem_txt) as f:
@@ -225,18 +226,19 @@ def sign_verify(sv_json, mem_txt):
     names = ["vantiro-cli sign", "openssl pkeyutl -sign", "vantiro-cli verify",
              "openssl pkeyutl -verify"]
     mem = dict(zip(names, kib))
-    out = ["", "## Signing and verifying a 100 MiB file", "",
+    out = ["", "## Signing and verifying a 256 MiB file", "",
            "Whole processes (the release binary) with hyperfine (%d runs each, commands "
            "alternating), one key and one "
            "file for both; the two signatures are compared byte for byte. `openssl pkeyutl "
            "-rawin` reads the whole message into memory and hashes it twice; `vantiro-cli sign` "
-           "reads it twice in 64 KiB pieces and hashes it four times (nonce; nonce again, to "
-           "prove the file did not change; challenge; SHA-256 for the report). Peak memory: "
-           "maximum resident set (GNU time), one run each." %
+           "reads it twice in 64 KiB pieces, exactly as many bytes as the file had when opened, "
+           "and hashes each pass twice: SHA-512 (nonce, then challenge) and SHA-256 (the two "
+           "must agree, proving the file did not change; the second is the report's digest). "
+           "Peak memory: maximum resident set (GNU time), one run each." %
            len(res[names[0]]["times"]), "",
            "| Command | wall time | ratio to OpenSSL | peak memory | required |",
            "|---|---:|---:|---:|---|"]
-    for ours, peer, need in ((names[0], names[1], "≤ 2.50"), (names[2], names[3], "")):
+    for ours, peer, need in ((names[0], names[1], "≤ 1.00"), (names[2], names[3], "≤ 0.80")):
         for name, req in ((ours, need), (peer, "")):
             t = res[name]["median"]
             out.append("| `%s` | %.0f ms | %.2f | %.1f MiB | %s |" % (

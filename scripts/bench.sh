@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark (Release), runs it against OpenSSL and libsodium, runs OpenSSL's AES
 # rows again with its AES-NI and carry-less multiply off, times whole processes of the
-# release binary against `openssl genpkey` with hyperfine, signs and verifies a 100 MiB
+# release binary against `openssl genpkey` with hyperfine, signs and verifies a 256 MiB
 # file beside `openssl pkeyutl`, and writes bench/RESULTS.md.
 # Environment: BUILD_DIR (default build-bench), BENCH_MIN_TIME (seconds per row, 0.5),
 # BENCH_REPS (repetitions per row, 3), HYPERFINE_ROUNDS (5), HYPERFINE_RUNS (15).
@@ -52,9 +52,9 @@ if [ -n "$cli" ]; then
         "$cli recover $work/root.key $work/shares/share-*.share"
   done
 
-  # Signing and verifying a 100 MiB file, beside openssl pkeyutl with the same key: wall
+  # Signing and verifying a 256 MiB file, beside openssl pkeyutl with the same key: wall
   # time (hyperfine, commands alternating) and peak resident memory (GNU time).
-  echo "== sign and verify a 100 MiB file"
+  echo "== sign and verify a 256 MiB file"
   sv="$out/sv"
   mkdir -p "$sv/c"
   "$cli" mint 3 2 example.org "$sv/c" >/dev/null
@@ -69,7 +69,7 @@ open(d + "/pub.der", "wb").write(bytes.fromhex("302a300506032b6570032100") + roo
 ' "$sv"
   openssl pkey -inform DER -in "$sv/key.der" -out "$sv/key.pem"
   openssl pkey -pubin -inform DER -in "$sv/pub.der" -out "$sv/pub.pem"
-  head -c $((100 << 20)) /dev/urandom >"$sv/msg.bin"
+  head -c $((256 << 20)) /dev/urandom >"$sv/msg.bin"
   shares="$sv/c/share-01.share $sv/c/share-02.share"
   sv_sign="$cli sign $sv/c/_key.txt $sv/msg.bin $sv/v.sig $shares"
   ossl_sign="openssl pkeyutl -sign -rawin -inkey $sv/key.pem -in $sv/msg.bin -out $sv/o.sig"

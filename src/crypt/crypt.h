@@ -163,21 +163,22 @@ int ed25519ctx_verify(const uint8_t pk[32], const uint8_t* context, size_t conte
 
 // Streamed signing of a message too large to hold in memory, read twice by the caller:
 //   init; update over the message; next_pass; update over the message again; final.
-// Pass 1 derives the nonce, pass 2 the challenge. Pass 2 also hashes the nonce input
-// again, and final releases a signature only when both passes saw the same bytes: a
-// message that changed in between would otherwise give two challenges for one nonce,
-// and two such signatures reveal the secret key. The signature released is exactly
-// ed25519_sign(sk, M) of the message M of both passes; chunking does not matter.
+// Pass 1 derives the nonce, pass 2 the challenge; each pass also takes a SHA-256 of the
+// message, and final releases a signature only when the two are equal: a message that
+// changed in between would otherwise give two challenges for one nonce, and two such
+// signatures reveal the secret key (passing with a changed message takes a SHA-256
+// collision). The signature released is exactly ed25519_sign(sk, M) of the message M of
+// both passes; chunking does not matter.
 // The fields are private to these functions and hold secrets until final or abort.
 struct ed25519_sign_stream {
-  uint8_t az[64];                // clamped secret scalar a || prefix
-  uint8_t pk[32];                // second half of sk as stored, hashed into the challenge
-  uint8_t nonce[64];             // SHA-512(prefix || M) of pass 1
-  uint8_t r[32];                 // nonce mod L
-  uint8_t R[32];                 // encoding of r B
-  sha512_ctx nonce_ctx;          // prefix || M, once in each pass
-  sha512_ctx challenge_ctx;      // R || pk || M, in pass 2
-  uint32_t phase;                // pass 1, pass 2, or 0: finished or misused
+  uint8_t az[64];        // clamped secret scalar a || prefix
+  uint8_t pk[32];        // second half of sk as stored, hashed into the challenge
+  uint8_t seen[32];      // SHA-256(M) of pass 1
+  uint8_t r[32];         // nonce mod L
+  uint8_t R[32];         // encoding of r B
+  sha512_ctx hash_ctx;   // prefix || M in pass 1, R || pk || M in pass 2
+  sha256_ctx seen_ctx;   // M, in each pass
+  uint32_t phase;        // pass 1, pass 2, or 0: finished or misused
 };
 
 // Starts pass 1. sk (seed || public key) is read in full here, so it may be wiped after.
@@ -191,8 +192,10 @@ void ed25519_sign_stream_next_pass(ed25519_sign_stream* st);
 // sig left as it was when they differ or the calls came out of order. Wipes st on every
 // path. The comparison and the choice of output take the same time either way. On 0 a
 // non-null challenge receives SHA-512(R || pk || M), the digest a verifier computes, so
-// the caller can check the signature (ed25519_verify_hashed) without a third pass.
-int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64], uint8_t challenge[64]);
+// the caller can check the signature (ed25519_verify_hashed) without a third pass, and a
+// non-null digest receives SHA-256(M); both are left as they were on -1.
+int ed25519_sign_stream_final(ed25519_sign_stream* st, uint8_t sig[64], uint8_t challenge[64],
+                              uint8_t digest[32]);
 // Wipes st, for a caller that stops half-way; a later final returns -1.
 void ed25519_sign_stream_abort(ed25519_sign_stream* st);
 

@@ -2,7 +2,7 @@
 // digest comparison.
 #include "crypt.h"
 #include "md_internal.h"
-#include "sha256_internal.h"
+#include "sha_internal.h"
 
 namespace crypt_internal {
 

@@ -2,7 +2,7 @@
 // sha256rnds2 runs two rounds on the state held as ABEF and CDGH (two registers), taking
 // the two message-plus-constant words from the low half of its third operand;
 // sha256msg1 and sha256msg2 compute the message schedule four words at a time.
-#include "sha256_internal.h"
+#include "sha_internal.h"
 
 using namespace crypt_internal;
 

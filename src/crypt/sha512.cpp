@@ -1,10 +1,12 @@
-// SHA-512 and SHA-384 (FIPS 180-4): one context record and one compression function.
+// SHA-512 and SHA-384 (FIPS 180-4): one context record and one compression function,
+// with its AVX2 form (sha512_avx2.cpp) chosen at run time where the processor has it.
 #include "crypt.h"
 #include "md_internal.h"
+#include "sha_internal.h"
 
-namespace {
+using namespace crypt_internal;
 
-const uint64_t K512[80] = {
+const uint64_t crypt_internal::sha512_k[80] = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc, 0x3956c25bf348b538,
     0x59f111f1b605d019, 0x923f82a4af194f9b, 0xab1c5ed5da6d8118, 0xd807aa98a3030242, 0x12835b0145706fbe,
     0x243185be4ee4b28c, 0x550c7dc3d5ffb4e2, 0x72be5d74f27b896f, 0x80deb1fe3b1696b1, 0x9bdc06a725c71235,
@@ -22,6 +24,8 @@ const uint64_t K512[80] = {
     0x113f9804bef90dae, 0x1b710b35131c471b, 0x28db77f523047d84, 0x32caab7b40c72493, 0x3c9ebe0a15c9bebc,
     0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817};
 
+namespace {
+
 inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
 // One round with the working variables named in place, Maj through the a ^ b of the
@@ -29,7 +33,7 @@ inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 // the SHA-256 transform).
 #define SHA512_ROUND(a, b, c, d, e, f, g, h, ab, bc, i)                                   \
   do {                                                                                  \
-    h += rotr(rotr(rotr(e, 23) ^ e, 4) ^ e, 14) + (g ^ (e & (f ^ g))) + K512[i] +       \
+    h += rotr(rotr(rotr(e, 23) ^ e, 4) ^ e, 14) + (g ^ (e & (f ^ g))) + sha512_k[i] +       \
          w[(i) & 15];                                                                   \
     d += h;                                                                             \
     ab = a ^ b;                                                                         \
@@ -86,6 +90,18 @@ void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
 #undef SHA512_SCHEDULE
 #undef SHA512_ROUND
 
+// Compresses n consecutive blocks at p, on AVX2 where the processor has it, and counts them.
+void compress(sha512_ctx* ctx, const uint8_t* p, size_t n) {
+#ifdef VANTIRO_SHA512_AVX2
+  if (sha512_avx2_available()) {
+    sha512_avx2_blocks(ctx->state, p, n);
+  } else
+#endif
+  {
+    for (size_t i = 0; i < n; ++i) sha512_transform(ctx, p + 128 * i);
+  }
+}
+
 void start(sha512_ctx* ctx, const uint64_t iv[8]) {
   for (int i = 0; i < 8; ++i) ctx->state[i] = iv[i];
   ctx->bitcount[0] = 0;
@@ -111,22 +127,22 @@ void sha384_init(sha512_ctx* ctx) {
 
 void sha512_update(sha512_ctx* ctx, const uint8_t* data, size_t len) {
   crypt_md::absorb<128>(ctx, data, len, [](sha512_ctx* c, const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-      sha512_transform(c, p + 128 * i);
-      const uint64_t low = c->bitcount[0] + 1024;
-      c->bitcount[1] += (low < c->bitcount[0]);  // the pair wraps as one 128-bit number
-      c->bitcount[0] = low;
-    }
+    compress(c, p, n);
+    // 1024 n bits, added to the pair of words as one 128-bit number.
+    const uint64_t blocks = static_cast<uint64_t>(n);
+    const uint64_t low = c->bitcount[0] + (blocks << 10);
+    c->bitcount[1] += (blocks >> 54) + (low < c->bitcount[0]);
+    c->bitcount[0] = low;
   });
 }
 
 void sha512_final(sha512_ctx* ctx, uint8_t out[64]) {
   const uint64_t low = ctx->bitcount[0] + 8u * static_cast<uint64_t>(ctx->buflen);
   const uint64_t high = ctx->bitcount[1] + (low < ctx->bitcount[0]);
-  crypt_md::pad<128, 16>(ctx, [](sha512_ctx* c) { sha512_transform(c, c->buffer); });
+  crypt_md::pad<128, 16>(ctx, [](sha512_ctx* c) { compress(c, c->buffer, 1); });
   crypt_md::store_be64(ctx->buffer + 112, high);
   crypt_md::store_be64(ctx->buffer + 120, low);
-  sha512_transform(ctx, ctx->buffer);
+  compress(ctx, ctx->buffer, 1);
   for (int i = 0; i < 8; ++i) crypt_md::store_be64(out + 8 * i, ctx->state[i]);
 }
 

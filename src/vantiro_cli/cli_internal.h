@@ -75,6 +75,42 @@ int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len);
 // read" when the read fails. *got is 0 at the end of the file.
 bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got);
 
+// A message read in whole passes. A regular file (also one given on standard input) is
+// read exactly as large as it was when opened, in every pass, so a file that grows,
+// shrinks or is generated as it is read (/proc) cannot keep a pass going or pass unseen;
+// other standard input (a pipe) is read to its end.
+struct message_in {
+  FILE* f;
+  const char* path;
+  unsigned long long size;  // bytes in every pass, when sized
+  bool sized;
+};
+// Opens the message at path ("-": standard input); false after printing why.
+bool open_message(const char* path, message_in* m);
+void close_message(message_in* m);
+
+enum pass_result { PASS_OK, PASS_FAILED, PASS_CHANGED };
+// Reads one pass from where m->f stands, in pieces of at most kChunk bytes through chunk,
+// each given to each(piece, len); *total counts them. PASS_FAILED after printing "cannot
+// read"; PASS_CHANGED (nothing printed) when a sized message yields more or fewer bytes
+// than its size. The one read past the size goes through chunk too, so files that take
+// only whole records per read (/proc/self/pagemap) still show their extra bytes.
+template <class Each>
+pass_result read_pass(const message_in* m, uint8_t* chunk, Each each, unsigned long long* total) {
+  *total = 0;
+  for (;;) {
+    const unsigned long long left = m->size - *total;
+    const bool at_size = m->sized && left == 0;
+    const size_t want = m->sized && !at_size && left < kChunk ? static_cast<size_t>(left) : kChunk;
+    size_t got = 0;
+    if (!read_chunk(m->f, m->path, chunk, want, &got)) return PASS_FAILED;
+    if (at_size) return got == 0 ? PASS_OK : PASS_CHANGED;
+    if (got == 0) return m->sized ? PASS_CHANGED : PASS_OK;
+    each(chunk, got);
+    *total += got;
+  }
+}
+
 // Writes len bytes as a new file at path, flushed and synced to disk; nothing existing is
 // replaced. Secret files are owner-only and unbuffered, so no copy stays in a stdio
 // buffer. 0, or -1 after printing "cannot write" or "short write"; a file that was created

@@ -11,26 +11,19 @@ namespace cli {
 
 namespace {
 
-// Feeds one whole pass over the message to the signer (and to the digest, when given).
-// False after printing "cannot read".
-bool sign_pass(FILE* msg, const char* path, uint8_t* chunk, vantiro_signer* signer,
-               sha256_ctx* digest, unsigned long long* size) {
-  std::rewind(msg);
-  *size = 0;
-  for (;;) {
-    size_t got = 0;
-    if (!read_chunk(msg, path, chunk, kChunk, &got)) return false;
-    if (got == 0) return true;
-    vantiro_sign_update(signer, chunk, got);
-    if (digest != nullptr) sha256_update(digest, chunk, got);
-    *size += got;
-  }
+// Feeds one whole pass over the message to the signer; the message is read from its start
+// each time.
+pass_result sign_pass(const message_in* m, uint8_t* chunk, vantiro_signer* signer,
+                      unsigned long long* size) {
+  std::rewind(m->f);
+  return read_pass(
+      m, chunk, [signer](const uint8_t* p, size_t n) { vantiro_sign_update(signer, p, n); }, size);
 }
 
 // Two passes over the message, then the signature; the signer is wiped on every path.
-// Prints its refusals; 0 with the signature in sig.
-int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* root,
-                 uint8_t sig[64], uint8_t digest[32], unsigned long long* size) {
+// Prints its refusals; 0 with the signature in sig and the message's SHA-256 in digest.
+int sign_message(const message_in* m, const vantiro_anchor* a, uint8_t* root, uint8_t sig[64],
+                 uint8_t digest[32], unsigned long long* size) {
   uint8_t* chunk = alloc_zeroed(kChunk);
   if (chunk == nullptr) {
     secure_zero(root, kRoot);
@@ -44,23 +37,20 @@ int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* 
     std::fputs("ERROR: the rebuilt root is not a key pair\n", stderr);
     return -1;
   }
-  sha256_ctx hash;
-  sha256_init(&hash);
-  unsigned long long first = 0;
-  bool ok = sign_pass(msg, path, chunk, &signer, nullptr, &first);
-  if (ok) {
+  pass_result got = sign_pass(m, chunk, &signer, size);
+  if (got == PASS_OK) {
     vantiro_sign_next_pass(&signer);
-    ok = sign_pass(msg, path, chunk, &signer, &hash, size);
+    got = sign_pass(m, chunk, &signer, size);
   }
   std::free(chunk);
-  if (!ok) {
-    vantiro_sign_abort(&signer);
-    return -1;
-  }
-  const int rc = vantiro_sign_end(&signer, a->key, sig);
+  // A pass that ends off the size taken at open saw another file than the other pass
+  // did, or will: the same refusal as for two passes whose digests differ.
+  const int rc = got == PASS_OK ? vantiro_sign_end(&signer, a->key, sig, digest) : -3;
+  if (got != PASS_OK) vantiro_sign_abort(&signer);
+  if (got == PASS_FAILED) return -1;
   if (rc == -3) {
     std::fprintf(stderr, "ERROR: %s changed while it was being signed; no signature was written\n",
-                 path);
+                 m->path);
     return -1;
   }
   if (rc != 0) {
@@ -68,7 +58,6 @@ int sign_message(FILE* msg, const char* path, const vantiro_anchor* a, uint8_t* 
                stderr);
     return -1;
   }
-  sha256_final(&hash, digest);
   return 0;
 }
 
@@ -86,8 +75,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   if (refuse_existing(sigout)) return 1;
   share_source src;
   if (!open_share_source(o, &a, &src)) return 1;
-  FILE* msg = open_input(msg_path);
-  if (msg == nullptr) {
+  message_in msg;
+  if (!open_message(msg_path, &msg)) {
     close_share_source(&src);
     return 1;
   }
@@ -97,8 +86,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   unsigned long long size = 0;
   const bool rebuilt = rebuild_anchored_root(&a, k, share_paths, root, nullptr, &src);
   close_share_source(&src);
-  const bool signed_ok = rebuilt && sign_message(msg, msg_path, &a, root, sig, digest, &size) == 0;
-  close_input(msg);
+  const bool signed_ok = rebuilt && sign_message(&msg, &a, root, sig, digest, &size) == 0;
+  close_message(&msg);
   if (!signed_ok) return 1;
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;
   std::printf("== signed with the root ==\n");

@@ -52,27 +52,24 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
   }
   uint8_t sig[64];
   if (!read_signature(sig_path, sig)) return 1;
-  FILE* msg = open_input(msg_path);
-  if (msg == nullptr) return 1;
+  message_in msg;
+  if (!open_message(msg_path, &msg)) return 1;
   uint8_t* chunk = alloc_zeroed(kChunk);
   if (chunk == nullptr) {
-    close_input(msg);
+    close_message(&msg);
     return 1;
   }
   ed25519_verify_stream st;
   ed25519_verify_stream_init(&st, a.key, sig);
   unsigned long long size = 0;
-  bool ok = true;
-  for (;;) {
-    size_t got = 0;
-    ok = read_chunk(msg, msg_path, chunk, kChunk, &got);
-    if (!ok || got == 0) break;
-    ed25519_verify_stream_update(&st, chunk, got);
-    size += got;
-  }
+  const pass_result got = read_pass(
+      &msg, chunk, [&st](const uint8_t* p, size_t n) { ed25519_verify_stream_update(&st, p, n); },
+      &size);
   std::free(chunk);
-  close_input(msg);
-  if (!ok) return 1;
+  close_message(&msg);
+  if (got == PASS_CHANGED)
+    std::fprintf(stderr, "ERROR: %s changed while it was being read\n", shown(msg_path));
+  if (got != PASS_OK) return 1;
   if (ed25519_verify_stream_final(&st) != 0) {
     char hex[65];
     vantiro_hex(a.key, sizeof a.key, hex, sizeof hex);

@@ -6,6 +6,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <windows.h>
 
 namespace {
@@ -115,6 +117,16 @@ cli_open_result cli_open_regular(const char* path, FILE** out) {
   return CLI_OPEN_OK;
 }
 
+bool cli_regular_size(FILE* f, unsigned long long* left) {
+  const int fd = _fileno(f);
+  struct _stat64 st {};
+  if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return false;
+  const __int64 at = _lseeki64(fd, 0, SEEK_CUR);
+  if (at < 0) return false;
+  *left = at < st.st_size ? static_cast<unsigned long long>(st.st_size - at) : 0;
+  return true;
+}
+
 #else
 
 #include <cerrno>
@@ -171,6 +183,16 @@ cli_open_result cli_open_regular(const char* path, FILE** out) {
   std::setvbuf(f, nullptr, _IONBF, 0);
   *out = f;
   return CLI_OPEN_OK;
+}
+
+bool cli_regular_size(FILE* f, unsigned long long* left) {
+  const int fd = fileno(f);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const off_t at = lseek(fd, 0, SEEK_CUR);
+  if (at < 0) return false;
+  *left = at < st.st_size ? static_cast<unsigned long long>(st.st_size - at) : 0;
+  return true;
 }
 
 #endif

@@ -33,3 +33,7 @@ enum cli_open_result { CLI_OPEN_OK = 0, CLI_OPEN_FAILED = -1, CLI_OPEN_NOT_REGUL
 // Opens path for reading, unbuffered, only when it is a regular file. A FIFO or device
 // is opened without blocking and refused, so it cannot stall the command.
 cli_open_result cli_open_regular(const char* path, FILE** out);
+
+// True when f is a regular file, with *left the bytes from its current position to its
+// end as the file stands now; false for a pipe, a terminal or a device.
+bool cli_regular_size(FILE* f, unsigned long long* left);

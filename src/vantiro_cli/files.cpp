@@ -67,6 +67,22 @@ bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got
   return true;
 }
 
+bool open_message(const char* path, message_in* m) {
+  m->path = path;
+  m->f = open_input(path);
+  if (m->f == nullptr) return false;
+  m->sized = cli_regular_size(m->f, &m->size);
+  if (!m->sized && !is_stdin(path)) {  // opened as a regular file a moment ago
+    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    close_input(m->f);
+    return false;
+  }
+  if (!m->sized) m->size = 0;
+  return true;
+}
+
+void close_message(message_in* m) { close_input(m->f); }
+
 int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len) {
   FILE* f = open_input(path);
   if (f == nullptr) return -1;

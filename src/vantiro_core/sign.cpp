@@ -22,8 +22,9 @@ void vantiro_sign_update(vantiro_signer* s, const uint8_t* data, size_t len) {
 
 void vantiro_sign_next_pass(vantiro_signer* s) { ed25519_sign_stream_next_pass(&s->stream); }
 
-int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64]) {
-  if (s == nullptr || key == nullptr || sig == nullptr) {
+int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64],
+                     uint8_t digest[32]) {
+  if (s == nullptr || key == nullptr || sig == nullptr || digest == nullptr) {
     if (s != nullptr) ed25519_sign_stream_abort(&s->stream);
     return -1;
   }
@@ -35,11 +36,13 @@ int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64]) 
   }
   uint8_t out[64];
   uint8_t challenge[64];
-  if (ed25519_sign_stream_final(&s->stream, out, challenge) != 0) return -3;
+  uint8_t seen[32];
+  if (ed25519_sign_stream_final(&s->stream, out, challenge, seen) != 0) return -3;
   // Checked as a relying party checks it, under the key it is released for; a fault in
   // the signing arithmetic stops here.
   if (ed25519_verify_hashed(key, out, challenge) != 0) return -4;
   std::memcpy(sig, out, sizeof out);
+  std::memcpy(digest, seen, sizeof seen);
   return 0;
 }
 

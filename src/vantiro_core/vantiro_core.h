@@ -307,10 +307,11 @@ struct vantiro_signer {
 int vantiro_sign_begin(vantiro_signer* s, const uint8_t root[VANTIRO_ROOT_SIZE]);
 void vantiro_sign_update(vantiro_signer* s, const uint8_t* data, size_t len);
 void vantiro_sign_next_pass(vantiro_signer* s);
-// Ends and wipes the signer. 0 with the signature in sig; -3 when the two passes saw
-// different bytes (one nonce would sign two challenges); -4 when the signature does not
-// verify under key, the key it is to be released for; -1 for a null argument. sig is
-// written only on 0.
-int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64]);
+// Ends and wipes the signer. 0 with the signature in sig and the message's SHA-256 in
+// digest; -3 when the two passes saw different bytes (one nonce would sign two
+// challenges); -4 when the signature does not verify under key, the key it is to be
+// released for; -1 for a null argument. sig and digest are written only on 0.
+int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64],
+                     uint8_t digest[32]);
 // Wipes the signer of a caller that stops half-way.
 void vantiro_sign_abort(vantiro_signer* s);

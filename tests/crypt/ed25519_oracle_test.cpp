@@ -78,7 +78,7 @@ TEST(Ed25519Oracle, StreamedLargeMessagesVerifyUnderOpenSsl) {
       for (size_t at = 0; at < msg.size(); at += kChunk)
         ed25519_sign_stream_update(&st, msg.data() + at, std::min(kChunk, msg.size() - at));
     }
-    ASSERT_EQ(ed25519_sign_stream_final(&st, sig, nullptr), 0) << "iteration " << iter;
+    ASSERT_EQ(ed25519_sign_stream_final(&st, sig, nullptr, nullptr), 0) << "iteration " << iter;
 
     Pkey pub{EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, pk, 32)};
     ASSERT_NE(pub.k, nullptr);

@@ -114,9 +114,11 @@ TEST(Ed25519Rfc8032, StreamedSigningAndVerificationInAnyChunking) {
       feed(&st, ed25519_sign_stream_update, msg, step[0]);
       ed25519_sign_stream_next_pass(&st);
       feed(&st, ed25519_sign_stream_update, msg, step[1]);
-      uint8_t sig[64], challenge[64];
-      ASSERT_EQ(ed25519_sign_stream_final(&st, sig, challenge), 0);
+      uint8_t sig[64], challenge[64], digest[32], expect_digest[32];
+      ASSERT_EQ(ed25519_sign_stream_final(&st, sig, challenge, digest), 0);
       EXPECT_EQ(vt::to_hex(sig, 64), v.sig);
+      sha256(msg.data(), msg.size(), expect_digest);
+      EXPECT_EQ(vt::to_hex(digest, 32), vt::to_hex(expect_digest, 32));
       // The challenge digest given back checks the signature without the message.
       EXPECT_EQ(0, ed25519_verify_hashed(pk.data(), sig, challenge));
       sig[40] ^= 1;

@@ -58,17 +58,21 @@ TEST(Ed25519Stream, RefusesWhenPassTwoSeesOtherBytes) {
     ed25519_sign_stream_update(&st, row.pass1.data(), row.pass1.size());
     ed25519_sign_stream_next_pass(&st);
     ed25519_sign_stream_update(&st, row.pass2.data(), row.pass2.size());
-    bytes sig = kUntouched;
-    const int rc = ed25519_sign_stream_final(&st, sig.data(), nullptr);
+    bytes sig = kUntouched, challenge = kUntouched, digest(kUntouched.begin(), kUntouched.begin() + 32);
+    const int rc = ed25519_sign_stream_final(&st, sig.data(), challenge.data(), digest.data());
     EXPECT_TRUE(all_zero(&st, sizeof st));
     if (row.pass1 == row.pass2) {
       ASSERT_EQ(rc, 0);
       uint8_t expect[64];
       ed25519_sign(sk, m.data(), m.size(), expect);
       EXPECT_EQ(sig, bytes(expect, expect + 64));
+      sha256(m.data(), m.size(), expect);
+      EXPECT_EQ(digest, bytes(expect, expect + 32));
     } else {
       EXPECT_EQ(rc, -1);
       EXPECT_EQ(sig, kUntouched);
+      EXPECT_EQ(challenge, kUntouched);
+      EXPECT_EQ(digest, bytes(kUntouched.begin(), kUntouched.begin() + 32));
     }
   }
 }
@@ -102,7 +106,7 @@ TEST(Ed25519Stream, CallsOutOfOrderGiveNoSignature) {
       if (*c == 'a') ed25519_sign_stream_abort(&st);
       if (*c == 'f') {
         bytes sig = kUntouched;
-        const int rc = ed25519_sign_stream_final(&st, sig.data(), nullptr);
+        const int rc = ed25519_sign_stream_final(&st, sig.data(), nullptr, nullptr);
         results += rc == 0 ? '0' : '-';
         EXPECT_EQ(sig, rc == 0 ? bytes(expect, expect + 64) : kUntouched);
       }

@@ -6,7 +6,11 @@
  *   VT_CREATE_FAIL=A,B,...    open with O_CREAT fails (EACCES) for paths containing any
  *                             of the comma-separated texts
  *   VT_FCLOSE_FAIL=1          fclose closes the stream but reports EOF (EIO)
- *   VT_CALLOC_FAIL=1          calloc returns null */
+ *   VT_CALLOC_FAIL=1          calloc returns null
+ *   VT_FLIP_ON_REWIND=N:PATH  the N-th call of rewind (1-based) first inverts the first
+ *                             byte of PATH: a file that changes between two passes
+ *   VT_GROW_ON_FSTAT=PATH     every fstat that finds the file at PATH appends a byte to it
+ *                             once it has looked: a file that grows while it is read */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -101,3 +105,37 @@ static int open_common(const char* name, const char* path, int flags, mode_t mod
   }
 VT_OPEN_WRAPPER(open)
 VT_OPEN_WRAPPER(open64)
+
+/* Opens path for writing with the real open, bypassing the wrappers above. */
+static int raw_open(const char* path, int flags) {
+  return (int)syscall(SYS_openat, AT_FDCWD, path, flags | O_CLOEXEC, 0);
+}
+
+void rewind(FILE* f) {
+  static long calls = 0;
+  void (*real_rewind)(FILE*) = (void (*)(FILE*))dlsym(RTLD_NEXT, "rewind");
+  const char* spec = getenv("VT_FLIP_ON_REWIND");
+  const char* colon = spec != NULL ? strchr(spec, ':') : NULL;
+  if (colon != NULL && ++calls == atol(spec)) {
+    int fd = raw_open(colon + 1, O_RDWR);
+    unsigned char b;
+    if (fd < 0 || pread(fd, &b, 1, 0) != 1) abort();
+    b ^= 0xFF;
+    if (pwrite(fd, &b, 1, 0) != 1) abort();
+    close(fd);
+  }
+  real_rewind(f);
+}
+
+int fstat(int fd, struct stat* st) {
+  int rc = (int)syscall(SYS_fstat, fd, st);
+  const char* path = getenv("VT_GROW_ON_FSTAT");
+  struct stat at;
+  if (rc == 0 && path != NULL && stat(path, &at) == 0 && at.st_dev == st->st_dev &&
+      at.st_ino == st->st_ino) {
+    int wfd = raw_open(path, O_WRONLY | O_APPEND);
+    if (wfd < 0 || write(wfd, "+", 1) != 1) abort();
+    close(wfd);
+  }
+  return rc;
+}
