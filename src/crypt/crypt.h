@@ -186,6 +186,11 @@ void ed25519_sign_stream_init(ed25519_sign_stream* st, const uint8_t sk[64]);
 // Absorbs len message bytes into the current pass; data may be null when len is 0.
 // Called after final or abort it does nothing.
 void ed25519_sign_stream_update(ed25519_sign_stream* st, const uint8_t* data, size_t len);
+// The two halves of update: the secret hash (hash_ctx) and the SHA-256 that proves the
+// pass (seen_ctx). They touch separate fields, so two threads may run them side by side
+// over the same bytes; each must see every byte of the pass, in order.
+void ed25519_sign_stream_update_hash(ed25519_sign_stream* st, const uint8_t* data, size_t len);
+void ed25519_sign_stream_update_seen(ed25519_sign_stream* st, const uint8_t* data, size_t len);
 // Ends pass 1 and starts pass 2. Called in any other phase it wipes st, so final fails.
 void ed25519_sign_stream_next_pass(ed25519_sign_stream* st);
 // Ends pass 2: 0 with the signature in sig when pass 2 saw the bytes of pass 1; -1 with

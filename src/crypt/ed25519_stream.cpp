@@ -33,11 +33,17 @@ void ed25519_sign_stream_init(ed25519_sign_stream* st, const uint8_t sk[64]) {
   st->phase = kPass1;
 }
 
+void ed25519_sign_stream_update_hash(ed25519_sign_stream* st, const uint8_t* data, size_t len) {
+  if (st->phase == kPass1 || st->phase == kPass2) sha512_update(&st->hash_ctx, data, len);
+}
+
+void ed25519_sign_stream_update_seen(ed25519_sign_stream* st, const uint8_t* data, size_t len) {
+  if (st->phase == kPass1 || st->phase == kPass2) sha256_update(&st->seen_ctx, data, len);
+}
+
 void ed25519_sign_stream_update(ed25519_sign_stream* st, const uint8_t* data, size_t len) {
-  if (st->phase == kPass1 || st->phase == kPass2) {
-    sha512_update(&st->hash_ctx, data, len);
-    sha256_update(&st->seen_ctx, data, len);
-  }
+  ed25519_sign_stream_update_hash(st, data, len);
+  ed25519_sign_stream_update_seen(st, data, len);
 }
 
 void ed25519_sign_stream_next_pass(ed25519_sign_stream* st) {

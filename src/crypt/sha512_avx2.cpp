@@ -71,14 +71,18 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
   _mm256_store_si256(reinterpret_cast<__m256i*>(wk), _mm256_add_epi64(w, k));
 }
 
-// One round with the working variables named in place; wk is W[t] + K[t]. Maj goes
-// through a ^ b of this round and b ^ c, the a ^ b of the round before.
+// One round with the working variables named in place; wk is W[t] + K[t]. The sums are
+// grouped so that the new e waits on e for four steps only: d + h + wk is formed before
+// Ch(e, f, g) and Sigma1(e) are ready. Maj goes through a ^ b of this round and b ^ c, the
+// a ^ b of the round before.
 #define SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, ab, bc, wk)                          \
   do {                                                                                \
-    h += (wk) + ((e & f) + (~e & g)) + (ror(e, 14) ^ ror(e, 18) ^ ror(e, 41));        \
-    d += h;                                                                           \
+    const uint64_t hk = h + (wk);                                                     \
+    const uint64_t ch = g ^ (e & (f ^ g));                                            \
+    const uint64_t s1 = ror(e, 14) ^ ror(e, 18) ^ ror(e, 41);                         \
+    d = (d + hk + ch) + s1;                                                           \
     ab = a ^ b;                                                                       \
-    h += (ror(a, 28) ^ ror(a, 34) ^ ror(a, 39)) + (b ^ (ab & bc));                    \
+    h = ((hk + ch) + s1) + ((ror(a, 28) ^ ror(a, 34) ^ ror(a, 39)) + (b ^ (ab & bc))); \
   } while (0)
 
 // Eight rounds from round 2i, the words in lanes lane and lane + 1 of entries i .. i + 3

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "vantiro_core.h"
 
@@ -40,6 +41,10 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
 int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths,
               const cmd_options& o);
 
+// Clears the vector registers, which inlined copies of secrets pass through (harden.cpp).
+// Before a thread starts too: it begins with a copy of them.
+void scrub_registers();
+
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
 // Prints len bytes as lower-case hex to standard output, no separator, no line end.
@@ -51,7 +56,7 @@ void phex(const uint8_t* bytes, size_t len);
 uint8_t* alloc_zeroed(size_t len);
 
 // Chunk size of streamed reads of messages.
-constexpr size_t kChunk = 64 * 1024;
+constexpr size_t kChunk = 256 * 1024;
 
 // True for the operand "-", which names standard input.
 bool is_stdin(const char* path);
@@ -90,25 +95,22 @@ bool open_message(const char* path, message_in* m);
 void close_message(message_in* m);
 
 enum pass_result { PASS_OK, PASS_FAILED, PASS_CHANGED };
-// Reads one pass from where m->f stands, in pieces of at most kChunk bytes through chunk,
-// each given to each(piece, len); *total counts them. PASS_FAILED after printing "cannot
-// read"; PASS_CHANGED (nothing printed) when a sized message yields more or fewer bytes
-// than its size. The one read past the size goes through chunk too, so files that take
+// Reads one pass from where m->f stands, in pieces of at most kChunk bytes, each given to
+// each(ctx, piece, len) in order; *total counts them. The pieces are read on a second
+// thread, ahead of each (on one thread where none can start). PASS_FAILED after printing
+// "cannot read"; PASS_CHANGED (nothing printed) when a sized message yields more or fewer
+// bytes than its size. The one read past the size takes a whole piece, so files that give
 // only whole records per read (/proc/self/pagemap) still show their extra bytes.
+// on_read, when not null, gets each piece too, on the reading thread, right after its read
+// (public work such as a digest of the message runs there alongside each).
+using piece_fn = void (*)(void*, const uint8_t*, size_t);
+pass_result read_message_pass(const message_in* m, piece_fn each, void* ctx, piece_fn on_read,
+                              void* read_ctx, unsigned long long* total);
 template <class Each>
-pass_result read_pass(const message_in* m, uint8_t* chunk, Each each, unsigned long long* total) {
-  *total = 0;
-  for (;;) {
-    const unsigned long long left = m->size - *total;
-    const bool at_size = m->sized && left == 0;
-    const size_t want = m->sized && !at_size && left < kChunk ? static_cast<size_t>(left) : kChunk;
-    size_t got = 0;
-    if (!read_chunk(m->f, m->path, chunk, want, &got)) return PASS_FAILED;
-    if (at_size) return got == 0 ? PASS_OK : PASS_CHANGED;
-    if (got == 0) return m->sized ? PASS_CHANGED : PASS_OK;
-    each(chunk, got);
-    *total += got;
-  }
+pass_result read_pass(const message_in* m, Each each, unsigned long long* total) {
+  return read_message_pass(
+      m, [](void* c, const uint8_t* p, size_t n) { (*static_cast<Each*>(c))(p, n); }, &each,
+      nullptr, nullptr, total);
 }
 
 // Writes len bytes as a new file at path, flushed and synced to disk; nothing existing is

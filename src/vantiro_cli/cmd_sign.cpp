@@ -13,36 +13,37 @@ namespace {
 
 // Feeds one whole pass over the message to the signer; the message is read from its start
 // each time.
-pass_result sign_pass(const message_in* m, uint8_t* chunk, vantiro_signer* signer,
-                      unsigned long long* size) {
+// The SHA-256 that proves the pass runs on the reading thread, beside the secret hash.
+pass_result sign_pass(const message_in* m, vantiro_signer* signer, unsigned long long* size) {
   std::rewind(m->f);
-  return read_pass(
-      m, chunk, [signer](const uint8_t* p, size_t n) { vantiro_sign_update(signer, p, n); }, size);
+  return read_message_pass(
+      m,
+      [](void* s, const uint8_t* p, size_t n) {
+        vantiro_sign_update_hash(static_cast<vantiro_signer*>(s), p, n);
+      },
+      signer,
+      [](void* s, const uint8_t* p, size_t n) {
+        vantiro_sign_update_seen(static_cast<vantiro_signer*>(s), p, n);
+      },
+      signer, size);
 }
 
 // Two passes over the message, then the signature; the signer is wiped on every path.
 // Prints its refusals; 0 with the signature in sig and the message's SHA-256 in digest.
 int sign_message(const message_in* m, const vantiro_anchor* a, uint8_t* root, uint8_t sig[64],
                  uint8_t digest[32], unsigned long long* size) {
-  uint8_t* chunk = alloc_zeroed(kChunk);
-  if (chunk == nullptr) {
-    secure_zero(root, kRoot);
-    return -1;
-  }
   vantiro_signer signer;
   const int begun = vantiro_sign_begin(&signer, root);
   secure_zero(root, kRoot);
   if (begun != 0) {  // unreachable after the rebuild's own check; refused all the same
-    std::free(chunk);
     std::fputs("ERROR: the rebuilt root is not a key pair\n", stderr);
     return -1;
   }
-  pass_result got = sign_pass(m, chunk, &signer, size);
+  pass_result got = sign_pass(m, &signer, size);
   if (got == PASS_OK) {
     vantiro_sign_next_pass(&signer);
-    got = sign_pass(m, chunk, &signer, size);
+    got = sign_pass(m, &signer, size);
   }
-  std::free(chunk);
   // A pass that ends off the size taken at open saw another file than the other pass
   // did, or will: the same refusal as for two passes whose digests differ.
   const int rc = got == PASS_OK ? vantiro_sign_end(&signer, a->key, sig, digest) : -3;

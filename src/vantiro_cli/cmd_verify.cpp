@@ -54,18 +54,11 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
   if (!read_signature(sig_path, sig)) return 1;
   message_in msg;
   if (!open_message(msg_path, &msg)) return 1;
-  uint8_t* chunk = alloc_zeroed(kChunk);
-  if (chunk == nullptr) {
-    close_message(&msg);
-    return 1;
-  }
   ed25519_verify_stream st;
   ed25519_verify_stream_init(&st, a.key, sig);
   unsigned long long size = 0;
   const pass_result got = read_pass(
-      &msg, chunk, [&st](const uint8_t* p, size_t n) { ed25519_verify_stream_update(&st, p, n); },
-      &size);
-  std::free(chunk);
+      &msg, [&st](const uint8_t* p, size_t n) { ed25519_verify_stream_update(&st, p, n); }, &size);
   close_message(&msg);
   if (got == PASS_CHANGED)
     std::fprintf(stderr, "ERROR: %s changed while it was being read\n", shown(msg_path));

@@ -20,22 +20,7 @@ constexpr size_t kScrubBytes = 64 * 1024;
 [[gnu::noinline]] void scrub_stack_and_registers() {
   uint8_t region[kScrubBytes];
   secure_zero(region, sizeof region);
-#if defined(__GNUC__) && defined(__x86_64__)
-  // The field code runs in 256-bit registers where the processor has AVX2; vzeroall
-  // clears all sixteen of them whole (pxor alone leaves their upper halves).
-  if (__builtin_cpu_supports("avx")) __asm__ __volatile__("vzeroall" ::: "memory");
-  __asm__ __volatile__(
-      "pxor %%xmm0, %%xmm0\n\tpxor %%xmm1, %%xmm1\n\tpxor %%xmm2, %%xmm2\n\t"
-      "pxor %%xmm3, %%xmm3\n\tpxor %%xmm4, %%xmm4\n\tpxor %%xmm5, %%xmm5\n\t"
-      "pxor %%xmm6, %%xmm6\n\tpxor %%xmm7, %%xmm7\n\tpxor %%xmm8, %%xmm8\n\t"
-      "pxor %%xmm9, %%xmm9\n\tpxor %%xmm10, %%xmm10\n\tpxor %%xmm11, %%xmm11\n\t"
-      "pxor %%xmm12, %%xmm12\n\tpxor %%xmm13, %%xmm13\n\tpxor %%xmm14, %%xmm14\n\t"
-      "pxor %%xmm15, %%xmm15"
-      :
-      :
-      : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9",
-        "xmm10", "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "memory");
-#endif
+  cli::scrub_registers();
 }
 
 // A share or root count: plain decimal digits within int, else 0 (which the range

@@ -20,6 +20,14 @@ void vantiro_sign_update(vantiro_signer* s, const uint8_t* data, size_t len) {
   ed25519_sign_stream_update(&s->stream, data, len);
 }
 
+void vantiro_sign_update_hash(vantiro_signer* s, const uint8_t* data, size_t len) {
+  ed25519_sign_stream_update_hash(&s->stream, data, len);
+}
+
+void vantiro_sign_update_seen(vantiro_signer* s, const uint8_t* data, size_t len) {
+  ed25519_sign_stream_update_seen(&s->stream, data, len);
+}
+
 void vantiro_sign_next_pass(vantiro_signer* s) { ed25519_sign_stream_next_pass(&s->stream); }
 
 int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64],

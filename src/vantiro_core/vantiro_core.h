@@ -306,6 +306,10 @@ struct vantiro_signer {
 // when the root's public half is not the key of its seed (nothing started).
 int vantiro_sign_begin(vantiro_signer* s, const uint8_t root[VANTIRO_ROOT_SIZE]);
 void vantiro_sign_update(vantiro_signer* s, const uint8_t* data, size_t len);
+// The two halves of update, which two threads may run side by side over the same bytes:
+// the secret hash, and the SHA-256 that proves both passes saw the same message.
+void vantiro_sign_update_hash(vantiro_signer* s, const uint8_t* data, size_t len);
+void vantiro_sign_update_seen(vantiro_signer* s, const uint8_t* data, size_t len);
 void vantiro_sign_next_pass(vantiro_signer* s);
 // Ends and wipes the signer. 0 with the signature in sig and the message's SHA-256 in
 // digest; -3 when the two passes saw different bytes (one nonce would sign two
