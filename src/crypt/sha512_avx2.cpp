@@ -71,18 +71,43 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
   _mm256_store_si256(reinterpret_cast<__m256i*>(wk), _mm256_add_epi64(w, k));
 }
 
-// One round with the working variables named in place; wk is W[t] + K[t]. The sums are
-// grouped so that the new e waits on e for four steps only: d + h + wk is formed before
-// Ch(e, f, g) and Sigma1(e) are ready. Maj goes through a ^ b of this round and b ^ c, the
-// a ^ b of the round before.
-#define SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, ab, bc, wk)                          \
-  do {                                                                                \
-    const uint64_t hk = h + (wk);                                                     \
-    const uint64_t ch = g ^ (e & (f ^ g));                                            \
-    const uint64_t s1 = ror(e, 14) ^ ror(e, 18) ^ ror(e, 41);                         \
-    d = (d + hk + ch) + s1;                                                           \
-    ab = a ^ b;                                                                       \
-    h = ((hk + ch) + s1) + ((ror(a, 28) ^ ror(a, 34) ^ ror(a, 39)) + (b ^ (ab & bc))); \
+// One round with the working variables named in place; wk is W[t] + K[t]. Written out in
+// instructions, so that no register spills: d + h + wk is formed first, so the new e waits
+// on e for four steps only (Ch, then Sigma1); Maj goes through a ^ b of this round and
+// b ^ c, the a ^ b of the round before (bc is used up).
+#define SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, ab, bc, wk)                               \
+  do {                                                                                      \
+    uint64_t t0, t1;                                                                        \
+    __asm__("add %[w], %[vh]\n\t"                                                           \
+            "add %[vh], %[vd]\n\t"                                                          \
+            "andn %[vg], %[ve], %[t1]\n\t"                                                  \
+            "mov %[ve], %[t0]\n\t"                                                          \
+            "and %[vf], %[t0]\n\t"                                                          \
+            "or %[t0], %[t1]\n\t"                                                           \
+            "add %[t1], %[vd]\n\t"                                                          \
+            "add %[t1], %[vh]\n\t"                                                          \
+            "rorx $14, %[ve], %[t0]\n\t"                                                    \
+            "rorx $18, %[ve], %[t1]\n\t"                                                    \
+            "xor %[t1], %[t0]\n\t"                                                          \
+            "rorx $41, %[ve], %[t1]\n\t"                                                    \
+            "xor %[t1], %[t0]\n\t"                                                          \
+            "add %[t0], %[vd]\n\t"                                                          \
+            "add %[t0], %[vh]\n\t"                                                          \
+            "rorx $28, %[va], %[t0]\n\t"                                                    \
+            "rorx $34, %[va], %[t1]\n\t"                                                    \
+            "xor %[t1], %[t0]\n\t"                                                          \
+            "rorx $39, %[va], %[t1]\n\t"                                                    \
+            "xor %[t1], %[t0]\n\t"                                                          \
+            "add %[t0], %[vh]\n\t"                                                          \
+            "mov %[va], %[vab]\n\t"                                                         \
+            "xor %[vb], %[vab]\n\t"                                                         \
+            "and %[vab], %[vbc]\n\t"                                                        \
+            "xor %[vb], %[vbc]\n\t"                                                         \
+            "add %[vbc], %[vh]"                                                             \
+            : [vh] "+r"(h), [vd] "+r"(d), [vbc] "+r"(bc), [vab] "=&r"(ab), [t0] "=&r"(t0),  \
+              [t1] "=&r"(t1)                                                                \
+            : [w] "m"(wk), [va] "r"(a), [vb] "r"(b), [ve] "r"(e), [vf] "r"(f), [vg] "r"(g)  \
+            : "cc");                                                                        \
   } while (0)
 
 // Eight rounds from round 2i, the words in lanes lane and lane + 1 of entries i .. i + 3
@@ -99,13 +124,9 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
     SHA512_AVX2_ROUND(b, c, d, e, f, g, h, a, x, y, wk[4 * (i) + (lane) + 13]);   \
   } while (0)
 
-// The address of wk, hidden from the optimiser: the rounds then load each word with a
-// plain 64-bit load instead of taking it out of a vector register (two instructions).
-inline const uint64_t* words_at(const uint64_t wk[40][4]) {
-  const uint64_t* p = &wk[0][0];
-  __asm__("" : "+r"(p));
-  return p;
-}
+// After the words are stored: the rounds then load each word with a plain 64-bit load
+// from the stack instead of taking it out of a vector register (two instructions).
+#define SHA512_AVX2_STORED __asm__ __volatile__("" ::: "memory")
 
 #define SHA512_AVX2_LOAD_STATE                                   \
   uint64_t a = state[0], b = state[1], c = state[2], d = state[3]; \
@@ -125,14 +146,16 @@ inline const uint64_t* words_at(const uint64_t wk[40][4]) {
 // The block at p, with the schedule of it and of the block at q computed alongside its
 // rounds (vector and general registers work side by side); the words plus constants of
 // both are left in wk, entry i holding words 2i and 2i + 1 of p (lanes 0, 1) and q (2, 3).
-void first_block(uint64_t state[8], uint64_t wk[40][4], const uint8_t* p, const uint8_t* q) {
+[[gnu::always_inline]] inline void first_block(uint64_t state[8], uint64_t wk[40][4],
+                                               const uint8_t* p, const uint8_t* q) {
   __m256i w[8];
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) {
     w[i] = load_words(p + 16 * i, q + 16 * i);
     store_wk(wk[i], w[i], i);
   }
-  const uint64_t* words = words_at(wk);
+  SHA512_AVX2_STORED;
+  const uint64_t* words = &wk[0][0];
   SHA512_AVX2_LOAD_STATE;
 #pragma GCC unroll 10
   for (int i = 8; i < 48; i += 4) {
@@ -142,6 +165,7 @@ void first_block(uint64_t state[8], uint64_t wk[40][4], const uint8_t* p, const 
         next_words(w, j);
         store_wk(wk[j], w[j & 7], j);
       }
+      SHA512_AVX2_STORED;
     }
     SHA512_AVX2_EIGHT(words, i - 8, 0);
   }
@@ -149,14 +173,15 @@ void first_block(uint64_t state[8], uint64_t wk[40][4], const uint8_t* p, const 
 }
 
 // The rounds of the second block, its words plus constants already in lanes 2 and 3.
-void second_block(uint64_t state[8], const uint64_t wk[40][4]) {
-  const uint64_t* words = words_at(wk);
+[[gnu::always_inline]] inline void second_block(uint64_t state[8], const uint64_t wk[40][4]) {
+  const uint64_t* words = &wk[0][0];
   SHA512_AVX2_LOAD_STATE;
 #pragma GCC unroll 10
   for (int i = 0; i < 40; i += 4) SHA512_AVX2_EIGHT(words, i, 2);
   SHA512_AVX2_ADD_STATE;
 }
 
+#undef SHA512_AVX2_STORED
 #undef SHA512_AVX2_ADD_STATE
 #undef SHA512_AVX2_LOAD_STATE
 #undef SHA512_AVX2_EIGHT
