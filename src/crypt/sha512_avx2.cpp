@@ -38,7 +38,6 @@ inline __m256i ror4(__m256i x) {
   return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
 }
 
-inline uint64_t ror(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
 
 // Byte order of each 64-bit word reversed: the message words are big-endian.
 inline __m256i load_words(const uint8_t* p, const uint8_t* q) {
