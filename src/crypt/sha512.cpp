@@ -93,13 +93,16 @@ void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
 // Compresses n consecutive blocks at p, on AVX2 where the processor has it, and counts them.
 void compress(sha512_ctx* ctx, const uint8_t* p, size_t n) {
 #ifdef VANTIRO_SHA512_AVX2
-  if (sha512_avx2_available()) {
-    sha512_avx2_blocks(ctx->state, p, n);
-  } else
-#endif
-  {
-    for (size_t i = 0; i < n; ++i) sha512_transform(ctx, p + 128 * i);
+  // The AVX2 code schedules two blocks at once: pairs go there, and a lone block (short
+  // messages, the final padded block) to the one-block code, which is twice as fast for it.
+  if (sha512_avx2_available() && n >= 2) {
+    const size_t pairs = n & ~static_cast<size_t>(1);
+    sha512_avx2_blocks(ctx->state, p, pairs);
+    p += 128 * pairs;
+    n -= pairs;
   }
+#endif
+  for (size_t i = 0; i < n; ++i) sha512_transform(ctx, p + 128 * i);
 }
 
 void start(sha512_ctx* ctx, const uint64_t iv[8]) {
