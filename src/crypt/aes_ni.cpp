@@ -246,38 +246,34 @@ bool crypt_internal::aesni_available() {
   return have && g_ni_off == 0;
 }
 
+namespace {
+
+// Round keys i (even, with round constant Rcon) and i + 1 (odd, while i + 1 < 15) from a
+// and b, the two before them, written out as they are made.
+template <int Rcon>
+VT_NI inline void expand_pair(__m128i* a, __m128i* b, uint32_t w[60], int i) {
+  *a = expand_even(*a, _mm_aeskeygenassist_si128(*b, Rcon));
+  put_round_key(w, i, *a);
+  if (i + 1 == 15) return;
+  *b = expand_odd(*a, *b);
+  put_round_key(w, i + 1, *b);
+}
+
+}  // namespace
+
 VT_NI void crypt_internal::aes256_ni_expand_key(const uint8_t key[32], uint32_t w[60]) {
   __m128i a = load16(key), b = load16(key + 16);
-  // The words are written out as they are made: no other copy of the schedule remains.
+  // No other copy of the schedule remains; aeskeygenassist takes its round constant as an
+  // immediate, hence one instance per step.
   put_round_key(w, 0, a);
   put_round_key(w, 1, b);
-  // aeskeygenassist takes its round constant as an immediate, so the steps are spelled out.
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x01));
-  put_round_key(w, 2, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 3, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x02));
-  put_round_key(w, 4, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 5, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x04));
-  put_round_key(w, 6, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 7, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x08));
-  put_round_key(w, 8, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 9, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x10));
-  put_round_key(w, 10, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 11, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x20));
-  put_round_key(w, 12, a);
-  b = expand_odd(a, b);
-  put_round_key(w, 13, b);
-  a = expand_even(a, _mm_aeskeygenassist_si128(b, 0x40));
-  put_round_key(w, 14, a);
+  expand_pair<0x01>(&a, &b, w, 2);
+  expand_pair<0x02>(&a, &b, w, 4);
+  expand_pair<0x04>(&a, &b, w, 6);
+  expand_pair<0x08>(&a, &b, w, 8);
+  expand_pair<0x10>(&a, &b, w, 10);
+  expand_pair<0x20>(&a, &b, w, 12);
+  expand_pair<0x40>(&a, &b, w, 14);
 }
 
 VT_NI void crypt_internal::aes256_ni_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out,
