@@ -59,16 +59,31 @@ bool read_next(pass_state* p, unsigned long long* read_so_far) {
   return !s.failed && !s.at_size && s.got != 0;
 }
 
-// What the pass makes of one read, in order: done (with its result) or go on.
-bool pass_ends(const slot& s, const message_in* m, pass_result* r) {
+// The read in slot `index`, in order: hands its bytes to each and returns false while the
+// pass goes on; true at its end, with its result in *r.
+bool hand_over(pass_state* p, int index, piece_fn each, void* ctx, unsigned long long* total,
+               pass_result* r) {
+  const slot& s = p->slots[index % kSlots];
   if (s.failed) *r = PASS_FAILED;
   else if (s.at_size) *r = s.got == 0 ? PASS_OK : PASS_CHANGED;
-  else if (s.got == 0) *r = m->sized ? PASS_CHANGED : PASS_OK;
-  else return false;
+  else if (s.got == 0) *r = p->m->sized ? PASS_CHANGED : PASS_OK;
+  else {
+    each(ctx, p->buf + static_cast<size_t>(index % kSlots) * kChunk, s.got);
+    *total += s.got;
+    return false;
+  }
   return true;
 }
 
 #ifdef VANTIRO_READ_AHEAD
+// One more read done (reader) or handed over (hashing), told to the other thread.
+void advance(pass_state* p, int* count) {
+  pthread_mutex_lock(&p->lock);
+  ++*count;
+  pthread_cond_broadcast(&p->changed);
+  pthread_mutex_unlock(&p->lock);
+}
+
 void* reader(void* arg) {
   auto* p = static_cast<pass_state*>(arg);
   unsigned long long read_so_far = 0;
@@ -78,10 +93,7 @@ void* reader(void* arg) {
     while (p->produced - p->consumed == kSlots) pthread_cond_wait(&p->changed, &p->lock);
     pthread_mutex_unlock(&p->lock);
     more = read_next(p, &read_so_far);
-    pthread_mutex_lock(&p->lock);
-    ++p->produced;
-    pthread_cond_broadcast(&p->changed);
-    pthread_mutex_unlock(&p->lock);
+    advance(p, &p->produced);
   }
   return nullptr;
 }
@@ -115,16 +127,8 @@ pass_result read_message_pass(const message_in* m, piece_fn each, void* ctx, pie
       pthread_mutex_lock(&p.lock);
       while (p.produced == p.consumed) pthread_cond_wait(&p.changed, &p.lock);
       pthread_mutex_unlock(&p.lock);
-      const slot& s = p.slots[p.consumed % kSlots];
-      const bool done = pass_ends(s, m, &r);
-      if (!done) {
-        each(ctx, p.buf + static_cast<size_t>(p.consumed % kSlots) * kChunk, s.got);
-        *total += s.got;
-      }
-      pthread_mutex_lock(&p.lock);
-      ++p.consumed;
-      pthread_cond_broadcast(&p.changed);
-      pthread_mutex_unlock(&p.lock);
+      const bool done = hand_over(&p, p.consumed, each, ctx, total, &r);
+      advance(&p, &p.consumed);
       if (done) break;
     }
     pthread_join(thread, nullptr);
@@ -135,13 +139,8 @@ pass_result read_message_pass(const message_in* m, piece_fn each, void* ctx, pie
   }
 #endif
   unsigned long long read_so_far = 0;
-  for (;;) {
-    read_next(&p, &read_so_far);
-    const slot& s = p.slots[p.produced % kSlots];
-    if (pass_ends(s, m, &r)) break;
-    each(ctx, p.buf + static_cast<size_t>(p.produced % kSlots) * kChunk, s.got);
-    *total += s.got;
-  }
+  do read_next(&p, &read_so_far);
+  while (!hand_over(&p, p.produced, each, ctx, total, &r));
   std::free(p.buf);
   return r;
 }
