@@ -56,7 +56,7 @@ void phex(const uint8_t* bytes, size_t len);
 uint8_t* alloc_zeroed(size_t len);
 
 // Chunk size of streamed reads of messages.
-constexpr size_t kChunk = 256 * 1024;
+constexpr size_t kChunk = 128 * 1024;
 
 // True for the operand "-", which names standard input.
 bool is_stdin(const char* path);

@@ -18,7 +18,7 @@ namespace cli {
 namespace {
 
 // Pieces in flight: while one is hashed, the next ones are read.
-constexpr int kSlots = 4;
+constexpr int kSlots = 8;
 
 // One read: its bytes, and what the pass makes of it.
 struct slot {
@@ -39,6 +39,8 @@ struct pass_state {
 #ifdef VANTIRO_READ_AHEAD
   pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
   pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
+  bool reader_waits = false;   // for half the slots to come free
+  bool hashing_waits = false;  // for a read
 #endif
 };
 
@@ -76,24 +78,25 @@ bool hand_over(pass_state* p, int index, piece_fn each, void* ctx, unsigned long
 }
 
 #ifdef VANTIRO_READ_AHEAD
-// One more read done (reader) or handed over (hashing), told to the other thread.
-void advance(pass_state* p, int* count) {
-  pthread_mutex_lock(&p->lock);
-  ++*count;
-  pthread_cond_broadcast(&p->changed);
-  pthread_mutex_unlock(&p->lock);
-}
-
+// Each wake-up is a system call on the hashing thread's path: a reader that found every
+// slot full sleeps until half of them are free, and then refills them in one go.
 void* reader(void* arg) {
   auto* p = static_cast<pass_state*>(arg);
   unsigned long long read_so_far = 0;
   bool more = true;
   while (more) {
     pthread_mutex_lock(&p->lock);
-    while (p->produced - p->consumed == kSlots) pthread_cond_wait(&p->changed, &p->lock);
+    if (p->produced - p->consumed == kSlots) {
+      p->reader_waits = true;
+      while (p->produced - p->consumed > kSlots / 2) pthread_cond_wait(&p->changed, &p->lock);
+      p->reader_waits = false;
+    }
     pthread_mutex_unlock(&p->lock);
     more = read_next(p, &read_so_far);
-    advance(p, &p->produced);
+    pthread_mutex_lock(&p->lock);
+    ++p->produced;
+    if (p->hashing_waits) pthread_cond_signal(&p->changed);
+    pthread_mutex_unlock(&p->lock);
   }
   return nullptr;
 }
@@ -125,10 +128,17 @@ pass_result read_message_pass(const message_in* m, piece_fn each, void* ctx, pie
   if (threaded) {
     for (;;) {
       pthread_mutex_lock(&p.lock);
-      while (p.produced == p.consumed) pthread_cond_wait(&p.changed, &p.lock);
+      if (p.produced == p.consumed) {
+        p.hashing_waits = true;
+        while (p.produced == p.consumed) pthread_cond_wait(&p.changed, &p.lock);
+        p.hashing_waits = false;
+      }
       pthread_mutex_unlock(&p.lock);
       const bool done = hand_over(&p, p.consumed, each, ctx, total, &r);
-      advance(&p, &p.consumed);
+      pthread_mutex_lock(&p.lock);
+      ++p.consumed;
+      if (p.reader_waits && p.produced - p.consumed <= kSlots / 2) pthread_cond_signal(&p.changed);
+      pthread_mutex_unlock(&p.lock);
       if (done) break;
     }
     pthread_join(thread, nullptr);
