@@ -72,41 +72,45 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
 
 // One round with the working variables named in place; wk is W[t] + K[t]. Written out in
 // instructions, so that no register spills: d + h + wk is formed first, so the new e waits
-// on e for four steps only (Ch, then Sigma1); Maj goes through a ^ b of this round and
-// b ^ c, the a ^ b of the round before (bc is used up).
-#define SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, ab, bc, wk)                               \
-  do {                                                                                      \
-    uint64_t t0, t1;                                                                        \
-    __asm__("add %[w], %[vh]\n\t"                                                           \
-            "add %[vh], %[vd]\n\t"                                                          \
-            "andn %[vg], %[ve], %[t1]\n\t"                                                  \
-            "mov %[ve], %[t0]\n\t"                                                          \
-            "and %[vf], %[t0]\n\t"                                                          \
-            "or %[t0], %[t1]\n\t"                                                           \
-            "add %[t1], %[vd]\n\t"                                                          \
-            "add %[t1], %[vh]\n\t"                                                          \
-            "rorx $14, %[ve], %[t0]\n\t"                                                    \
-            "rorx $18, %[ve], %[t1]\n\t"                                                    \
-            "xor %[t1], %[t0]\n\t"                                                          \
-            "rorx $41, %[ve], %[t1]\n\t"                                                    \
-            "xor %[t1], %[t0]\n\t"                                                          \
-            "add %[t0], %[vd]\n\t"                                                          \
-            "add %[t0], %[vh]\n\t"                                                          \
-            "rorx $28, %[va], %[t0]\n\t"                                                    \
-            "rorx $34, %[va], %[t1]\n\t"                                                    \
-            "xor %[t1], %[t0]\n\t"                                                          \
-            "rorx $39, %[va], %[t1]\n\t"                                                    \
-            "xor %[t1], %[t0]\n\t"                                                          \
-            "add %[t0], %[vh]\n\t"                                                          \
-            "mov %[va], %[vab]\n\t"                                                         \
-            "xor %[vb], %[vab]\n\t"                                                         \
-            "and %[vab], %[vbc]\n\t"                                                        \
-            "xor %[vb], %[vbc]\n\t"                                                         \
-            "add %[vbc], %[vh]"                                                             \
-            : [vh] "+r"(h), [vd] "+r"(d), [vbc] "+r"(bc), [vab] "=&r"(ab), [t0] "=&r"(t0),  \
-              [t1] "=&r"(t1)                                                                \
-            : [w] "m"(wk), [va] "r"(a), [vb] "r"(b), [ve] "r"(e), [vf] "r"(f), [vg] "r"(g)  \
-            : "cc");                                                                        \
+// on e for four steps only (Ch, then Sigma1). Maj(a, b, c) = (a & (b ^ c)) + (b & c), the
+// two with no bit in common; bc is b ^ c, the a ^ b of the round before, and b & c is
+// ~(b ^ c) & c: only one step of Maj waits on a, so the new a, too, waits four steps on a.
+// bc is used up.
+#define SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, ab, bc, wk)                                \
+  do {                                                                                       \
+    uint64_t t0, t1;                                                                         \
+    __asm__("add %[w], %[vh]\n\t"                                                            \
+            "add %[vh], %[vd]\n\t"                                                           \
+            "andn %[vc], %[vbc], %[t0]\n\t"                                                  \
+            "add %[t0], %[vh]\n\t"                                                           \
+            "andn %[vg], %[ve], %[t1]\n\t"                                                   \
+            "mov %[ve], %[t0]\n\t"                                                           \
+            "and %[vf], %[t0]\n\t"                                                           \
+            "or %[t0], %[t1]\n\t"                                                            \
+            "add %[t1], %[vd]\n\t"                                                           \
+            "add %[t1], %[vh]\n\t"                                                           \
+            "rorx $14, %[ve], %[t0]\n\t"                                                     \
+            "rorx $18, %[ve], %[t1]\n\t"                                                     \
+            "xor %[t1], %[t0]\n\t"                                                           \
+            "rorx $41, %[ve], %[t1]\n\t"                                                     \
+            "xor %[t1], %[t0]\n\t"                                                           \
+            "add %[t0], %[vd]\n\t"                                                           \
+            "add %[t0], %[vh]\n\t"                                                           \
+            "and %[va], %[vbc]\n\t"                                                          \
+            "add %[vbc], %[vh]\n\t"                                                          \
+            "rorx $28, %[va], %[t0]\n\t"                                                     \
+            "rorx $34, %[va], %[t1]\n\t"                                                     \
+            "xor %[t1], %[t0]\n\t"                                                           \
+            "rorx $39, %[va], %[t1]\n\t"                                                     \
+            "xor %[t1], %[t0]\n\t"                                                           \
+            "add %[t0], %[vh]\n\t"                                                           \
+            "mov %[va], %[vab]\n\t"                                                          \
+            "xor %[vb], %[vab]"                                                              \
+            : [vh] "+r"(h), [vd] "+r"(d), [vbc] "+r"(bc), [vab] "=&r"(ab), [t0] "=&r"(t0),   \
+              [t1] "=&r"(t1)                                                                 \
+            : [w] "m"(wk), [va] "r"(a), [vb] "r"(b), [vc] "r"(c), [ve] "r"(e), [vf] "r"(f),  \
+              [vg] "r"(g)                                                                    \
+            : "cc");                                                                         \
   } while (0)
 
 // Eight rounds from round 2i, the words in lanes lane and lane + 1 of entries i .. i + 3
