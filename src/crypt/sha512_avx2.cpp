@@ -114,15 +114,21 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
   } while (0)
 
 // Eight rounds from round 2i, the words in lanes lane and lane + 1 of entries i .. i + 3
-// of the words-plus-constants array at wk (four words an entry).
-#define SHA512_AVX2_EIGHT(wk, i, lane)                                           \
+// of the words-plus-constants array at wk (four words an entry); before each two rounds,
+// then(entry): the schedule's work spread among the rounds, not bunched before them (a
+// bunch of vector instructions holds up the rounds' own more than the same work spread).
+#define SHA512_AVX2_EIGHT(wk, i, lane, then)                                     \
   do {                                                                           \
+    then((i) + 8);                                                               \
     SHA512_AVX2_ROUND(a, b, c, d, e, f, g, h, y, x, wk[4 * (i) + (lane)]);        \
     SHA512_AVX2_ROUND(h, a, b, c, d, e, f, g, x, y, wk[4 * (i) + (lane) + 1]);    \
+    then((i) + 9);                                                               \
     SHA512_AVX2_ROUND(g, h, a, b, c, d, e, f, y, x, wk[4 * (i) + (lane) + 4]);    \
     SHA512_AVX2_ROUND(f, g, h, a, b, c, d, e, x, y, wk[4 * (i) + (lane) + 5]);    \
+    then((i) + 10);                                                              \
     SHA512_AVX2_ROUND(e, f, g, h, a, b, c, d, y, x, wk[4 * (i) + (lane) + 8]);    \
     SHA512_AVX2_ROUND(d, e, f, g, h, a, b, c, x, y, wk[4 * (i) + (lane) + 9]);    \
+    then((i) + 11);                                                              \
     SHA512_AVX2_ROUND(c, d, e, f, g, h, a, b, y, x, wk[4 * (i) + (lane) + 12]);   \
     SHA512_AVX2_ROUND(b, c, d, e, f, g, h, a, x, y, wk[4 * (i) + (lane) + 13]);   \
   } while (0)
@@ -130,6 +136,20 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
 // After the words are stored: the rounds then load each word with a plain 64-bit load
 // from the stack instead of taking it out of a vector register (two instructions).
 #define SHA512_AVX2_STORED __asm__ __volatile__("" ::: "memory")
+
+// Entry j of the schedule of both blocks, eight entries before its rounds.
+#define SHA512_AVX2_NEXT(j)                \
+  do {                                     \
+    if ((j) < 40) {                        \
+      next_words(w, (j));                  \
+      store_wk(wk[(j)], w[(j) & 7], (j));  \
+      SHA512_AVX2_STORED;                  \
+    }                                      \
+  } while (0)
+
+#define SHA512_AVX2_NOTHING(j) \
+  do {                         \
+  } while (0)
 
 #define SHA512_AVX2_LOAD_STATE                                   \
   uint64_t a = state[0], b = state[1], c = state[2], d = state[3]; \
@@ -161,17 +181,7 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
   const uint64_t* words = &wk[0][0];
   SHA512_AVX2_LOAD_STATE;
 #pragma GCC unroll 10
-  for (int i = 8; i < 48; i += 4) {
-    if (i < 40) {
-#pragma GCC unroll 4
-      for (int j = i; j < i + 4; ++j) {
-        next_words(w, j);
-        store_wk(wk[j], w[j & 7], j);
-      }
-      SHA512_AVX2_STORED;
-    }
-    SHA512_AVX2_EIGHT(words, i - 8, 0);
-  }
+  for (int i = 0; i < 40; i += 4) SHA512_AVX2_EIGHT(words, i, 0, SHA512_AVX2_NEXT);
   SHA512_AVX2_ADD_STATE;
 }
 
@@ -180,10 +190,12 @@ inline void store_wk(uint64_t wk[4], __m256i w, int i) {
   const uint64_t* words = &wk[0][0];
   SHA512_AVX2_LOAD_STATE;
 #pragma GCC unroll 10
-  for (int i = 0; i < 40; i += 4) SHA512_AVX2_EIGHT(words, i, 2);
+  for (int i = 0; i < 40; i += 4) SHA512_AVX2_EIGHT(words, i, 2, SHA512_AVX2_NOTHING);
   SHA512_AVX2_ADD_STATE;
 }
 
+#undef SHA512_AVX2_NOTHING
+#undef SHA512_AVX2_NEXT
 #undef SHA512_AVX2_STORED
 #undef SHA512_AVX2_ADD_STATE
 #undef SHA512_AVX2_LOAD_STATE
