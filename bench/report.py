@@ -231,7 +231,7 @@ def sign_verify(sv_json, mem_txt):
            "alternating), one key and one "
            "file for both; the two signatures are compared byte for byte. `openssl pkeyutl "
            "-rawin` reads the whole message into memory and hashes it twice; `vantiro-cli sign` "
-           "reads it twice in 256 KiB pieces, exactly as many bytes as the file had when opened, "
+           "reads it twice in 128 KiB pieces, exactly as many bytes as the file had when opened, "
            "and hashes each pass twice: SHA-512 (nonce, then challenge) and SHA-256 (the two "
            "must agree, proving the file did not change; the second is the report's digest). "
            "A second thread reads the pieces ahead and runs the SHA-256 on them while the "
