@@ -8,6 +8,23 @@
 
 namespace crypt_md {
 
+// Zeroes the 1 KiB of stack below the caller's frame (4 KiB when instrumented): where the
+// portable compression functions it has just called kept spilled copies of message words
+// (the last words of a block's schedule give the block back), which no wipe of a named
+// array reaches. Twice as deep as the deepest of their frames (about 450 bytes). The
+// instruction-specific code keeps its words in registers and in one array it wipes.
+void wipe_stack_below();
+
+// Built with AddressSanitizer, the instruction-specific code spills message words too
+// (its frames are laid out for the red zones): wipe below it as well there.
+#if defined(__SANITIZE_ADDRESS__)
+#define VANTIRO_MD_INSTRUMENTED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANTIRO_MD_INSTRUMENTED 1
+#endif
+#endif
+
 // Absorbs len bytes: a partly filled ctx->buffer (Block bytes) is topped up first, then
 // runs of whole blocks go to on_blocks(ctx, p, n) straight from data, and the rest waits
 // in the buffer. on_blocks compresses the n blocks at p and counts them. buflen stays

@@ -6,7 +6,9 @@ namespace {
 
 inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
-void sha1_transform(sha1_ctx* ctx, const uint8_t block[64]) {
+// Not inlined: its frame, spills included, lies below its caller's, where
+// crypt_md::wipe_stack_below reaches.
+[[gnu::noinline]] void sha1_transform(sha1_ctx* ctx, const uint8_t block[64]) {
   uint32_t w[80];
   for (int i = 0; i < 16; ++i)
     w[i] = crypt_md::load_be32(block + 4 * i);
@@ -56,6 +58,7 @@ void sha1_init(sha1_ctx* ctx) {
 void sha1_update(sha1_ctx* ctx, const uint8_t* data, size_t len) {
   crypt_md::absorb<64>(ctx, data, len, [](sha1_ctx* c, const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i) sha1_transform(c, p + 64 * i);
+    crypt_md::wipe_stack_below();  // the schedule begins with the block itself
     c->bitcount += 512u * static_cast<uint64_t>(n);
   });
 }
@@ -65,6 +68,7 @@ void sha1_final(sha1_ctx* ctx, uint8_t out[20]) {
   crypt_md::pad<64, 8>(ctx, [](sha1_ctx* c) { sha1_transform(c, c->buffer); });
   crypt_md::store_be64(ctx->buffer + 56, total);
   sha1_transform(ctx, ctx->buffer);
+  crypt_md::wipe_stack_below();
   for (int i = 0; i < 5; ++i) crypt_md::store_be32(out + 4 * i, ctx->state[i]);
 }
 
@@ -73,4 +77,5 @@ void sha1(const uint8_t* data, size_t len, uint8_t out[20]) {
   sha1_init(&ctx);
   sha1_update(&ctx, data, len);
   sha1_final(&ctx, out);
+  secure_zero(&ctx, sizeof ctx);  // its buffer holds the message's last block
 }

@@ -48,7 +48,9 @@ inline uint32_t rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
                  (rotr(rotr(w[((i) - 15) & 15], 11) ^ w[((i) - 15) & 15], 7) ^          \
                   (w[((i) - 15) & 15] >> 3))
 
-void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
+// Not inlined: its frame, spills included, lies below its caller's, where
+// crypt_md::wipe_stack_below reaches.
+[[gnu::noinline]] void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
   uint32_t w[16];
   for (int i = 0; i < 16; ++i) w[i] = crypt_md::load_be32(block + 4 * i);
   uint32_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
@@ -94,9 +96,16 @@ void sha256_transform(sha256_ctx* ctx, const uint8_t block[64]) {
 // Compresses n consecutive blocks at p, on the SHA extensions where the processor has them.
 void compress(sha256_ctx* ctx, const uint8_t* p, size_t n) {
 #ifdef VANTIRO_SHA_NI
-  if (sha256_ni_available()) return sha256_ni_blocks(ctx->state, p, n);
+  if (sha256_ni_available()) {
+    sha256_ni_blocks(ctx->state, p, n);
+#ifdef VANTIRO_MD_INSTRUMENTED
+    crypt_md::wipe_stack_below();
+#endif
+    return;
+  }
 #endif
   for (size_t i = 0; i < n; ++i) sha256_transform(ctx, p + 64 * i);
+  crypt_md::wipe_stack_below();
 }
 
 }  // namespace
@@ -129,6 +138,7 @@ void sha256(const uint8_t* data, size_t len, uint8_t out[32]) {
   sha256_init(&ctx);
   sha256_update(&ctx, data, len);
   sha256_final(&ctx, out);
+  secure_zero(&ctx, sizeof ctx);  // its buffer holds the message's last block
 }
 
 void sha256_to_hex(const uint8_t digest[32], char out[65]) {

@@ -47,7 +47,9 @@ inline uint64_t rotr(uint64_t x, int n) { return (x >> n) | (x << (64 - n)); }
                  (rotr(rotr(w[((i) - 15) & 15], 7) ^ w[((i) - 15) & 15], 1) ^           \
                   (w[((i) - 15) & 15] >> 7))
 
-void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
+// Not inlined: its frame, spills included, lies below its caller's, where
+// crypt_md::wipe_stack_below reaches.
+[[gnu::noinline]] void sha512_transform(sha512_ctx* ctx, const uint8_t block[128]) {
   uint64_t w[16];
   for (int i = 0; i < 16; ++i) w[i] = crypt_md::load_be64(block + 8 * i);
   uint64_t a = ctx->state[0], b = ctx->state[1], c = ctx->state[2], d = ctx->state[3];
@@ -98,11 +100,16 @@ void compress(sha512_ctx* ctx, const uint8_t* p, size_t n) {
   if (sha512_avx2_available() && n >= 2) {
     const size_t pairs = n & ~static_cast<size_t>(1);
     sha512_avx2_blocks(ctx->state, p, pairs);
+#ifdef VANTIRO_MD_INSTRUMENTED
+    crypt_md::wipe_stack_below();
+#endif
     p += 128 * pairs;
     n -= pairs;
   }
 #endif
+  if (n == 0) return;
   for (size_t i = 0; i < n; ++i) sha512_transform(ctx, p + 128 * i);
+  crypt_md::wipe_stack_below();
 }
 
 void start(sha512_ctx* ctx, const uint64_t iv[8]) {
@@ -154,6 +161,7 @@ void sha512(const uint8_t* data, size_t len, uint8_t out[64]) {
   sha512_init(&ctx);
   sha512_update(&ctx, data, len);
   sha512_final(&ctx, out);
+  secure_zero(&ctx, sizeof ctx);  // its buffer holds the message's last block
 }
 
 void sha384(const uint8_t* data, size_t len, uint8_t out[48]) {
@@ -163,4 +171,6 @@ void sha384(const uint8_t* data, size_t len, uint8_t out[48]) {
   sha512_update(&ctx, data, len);
   sha512_final(&ctx, full);
   for (int i = 0; i < 48; ++i) out[i] = full[i];
+  secure_zero(&ctx, sizeof ctx);
+  secure_zero(full, sizeof full);
 }

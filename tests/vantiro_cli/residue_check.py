@@ -6,8 +6,9 @@ recover, no secret of the run may remain anywhere in the process's memory.
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
 here for mint, the root file for recover): the seed, both halves of SHA-512(seed) (the
-clamped scalar and its unclamped form, and the prefix), the root's seed-bearing bytes and
-every share record. The core is searched for every 16-byte window of each, also with the
+clamped scalar and its unclamped form, and the prefix), the message schedule of the
+seed's block (the block can be run back from it), the root's seed-bearing bytes and every
+share record. The core is searched for every 16-byte window of each, also with the
 bytes of each 4- and 8-byte word reversed at every alignment (hash states and message
 schedules hold words in native order).
 
@@ -152,6 +153,20 @@ def core_at_exit(gdb, core, argv, cwd):
     return blob, p.stdout.decode("latin-1")
 
 
+def sha512_schedule_tail(block):
+    """The last 16 words of the SHA-512 message schedule of one block, in native order: what
+    a one-block compression leaves in its ring of words, from which the block can be run
+    back."""
+    mask = (1 << 64) - 1
+    rotr = lambda x, n: ((x >> n) | (x << (64 - n))) & mask
+    w = [int.from_bytes(block[8 * i:8 * i + 8], "big") for i in range(16)]
+    for t in range(16, 80):
+        s0 = rotr(w[t - 15], 1) ^ rotr(w[t - 15], 8) ^ (w[t - 15] >> 7)
+        s1 = rotr(w[t - 2], 19) ^ rotr(w[t - 2], 61) ^ (w[t - 2] >> 6)
+        w.append((w[t - 16] + s0 + w[t - 7] + s1) & mask)
+    return b"".join(x.to_bytes(8, "little") for x in w[64:])
+
+
 def secrets_of_root(root, records):
     seed = root[:32]
     h = hashlib.sha512(seed).digest()
@@ -166,6 +181,8 @@ def secrets_of_root(root, records):
     pats.update(windows("SHA-512(seed) first half", h[:32]))
     pats.update(windows("SHA-512(seed) prefix", h[32:]))
     pats.update(windows("SHA-512(seed)", h))
+    seed_block = seed + b"\x80" + bytes(128 - 32 - 1 - 16) + (256).to_bytes(16, "big")
+    pats.update(windows("SHA-512(seed) message schedule", sha512_schedule_tail(seed_block)))
     for rec in records:
         name = f"share record x={rec[0]}"
         pats.update(windows(name, rec, [False] + [True] * 64))
@@ -362,6 +379,8 @@ def main():
         nonce = hashlib.sha512(hashlib.sha512(root[:32]).digest()[32:] + message).digest()
         ell = 2**252 + 27742317777372353535851937790883648493
         pats.update(windows("nonce SHA-512(prefix || M)", nonce))
+        pats.update(windows("nonce hash's first message schedule", sha512_schedule_tail(
+            hashlib.sha512(root[:32]).digest()[32:] + message[:96])))
         pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
         ok &= check("sign", blob, pats, [("argv message path", msg.encode())])
 
