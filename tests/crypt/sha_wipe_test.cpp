@@ -37,23 +37,28 @@ bytes native(const std::vector<Word>& words) {
   return out;
 }
 
-// The full message schedule of one block, written here from FIPS 180-4.
-std::vector<uint64_t> schedule512(const uint8_t* block) {
-  std::vector<uint64_t> w;
-  for (int t = 0; t < 16; ++t) w.push_back(load_be<uint64_t>(block + 8 * t));
-  for (size_t t = 16; t < 80; ++t)
-    w.push_back((rotr(w[t - 2], 19) ^ rotr(w[t - 2], 61) ^ (w[t - 2] >> 6)) + w[t - 7] +
-                (rotr(w[t - 15], 1) ^ rotr(w[t - 15], 8) ^ (w[t - 15] >> 7)) + w[t - 16]);
+// The full message schedule of one block of SHA-512 (Word 64 bits) or SHA-256, written
+// here from FIPS 180-4: each sigma two rotations and a shift.
+template <class Word>
+std::vector<Word> schedule2(const uint8_t* block, size_t rounds, const int (&sigma0)[3],
+                            const int (&sigma1)[3]) {
+  auto sigma = [](Word x, const int (&r)[3]) {
+    return static_cast<Word>(rotr(x, r[0]) ^ rotr(x, r[1]) ^ (x >> r[2]));
+  };
+  std::vector<Word> w;
+  for (size_t t = 0; t < 16; ++t) w.push_back(load_be<Word>(block + sizeof(Word) * t));
+  for (size_t t = 16; t < rounds; ++t)
+    w.push_back(static_cast<Word>(sigma(w[t - 2], sigma1) + w[t - 7] + sigma(w[t - 15], sigma0) +
+                                  w[t - 16]));
   return w;
 }
 
+std::vector<uint64_t> schedule512(const uint8_t* block) {
+  return schedule2<uint64_t>(block, 80, {1, 8, 7}, {19, 61, 6});
+}
+
 std::vector<uint32_t> schedule256(const uint8_t* block) {
-  std::vector<uint32_t> w;
-  for (int t = 0; t < 16; ++t) w.push_back(load_be<uint32_t>(block + 4 * t));
-  for (size_t t = 16; t < 64; ++t)
-    w.push_back((rotr(w[t - 2], 17) ^ rotr(w[t - 2], 19) ^ (w[t - 2] >> 10)) + w[t - 7] +
-                (rotr(w[t - 15], 7) ^ rotr(w[t - 15], 18) ^ (w[t - 15] >> 3)) + w[t - 16]);
-  return w;
+  return schedule2<uint32_t>(block, 64, {7, 18, 3}, {17, 19, 10});
 }
 
 std::vector<uint32_t> schedule1(const uint8_t* block) {
