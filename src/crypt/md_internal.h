@@ -15,8 +15,6 @@ namespace crypt_md {
 // instruction-specific code keeps its words in registers and in one array it wipes.
 void wipe_stack_below();
 
-// Built with AddressSanitizer, the instruction-specific code spills message words too
-// (its frames are laid out for the red zones): wipe below it as well there.
 #if defined(__SANITIZE_ADDRESS__)
 #define VANTIRO_MD_INSTRUMENTED 1
 #elif defined(__has_feature)
@@ -24,6 +22,14 @@ void wipe_stack_below();
 #define VANTIRO_MD_INSTRUMENTED 1
 #endif
 #endif
+
+// After the instruction-specific code: nothing, except when built with AddressSanitizer,
+// whose frames (laid out for the red zones) make that code spill message words too.
+inline void wipe_stack_below_if_instrumented() {
+#ifdef VANTIRO_MD_INSTRUMENTED
+  wipe_stack_below();
+#endif
+}
 
 // Absorbs len bytes: a partly filled ctx->buffer (Block bytes) is topped up first, then
 // runs of whole blocks go to on_blocks(ctx, p, n) straight from data, and the rest waits

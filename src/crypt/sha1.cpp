@@ -43,6 +43,13 @@ inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
   ctx->state[4] += e;
 }
 
+// Compresses n consecutive blocks at p; the stack below is wiped after them (the
+// schedule begins with the block itself).
+void compress(sha1_ctx* ctx, const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) sha1_transform(ctx, p + 64 * i);
+  crypt_md::wipe_stack_below();
+}
+
 }  // namespace
 
 void sha1_init(sha1_ctx* ctx) {
@@ -57,18 +64,16 @@ void sha1_init(sha1_ctx* ctx) {
 
 void sha1_update(sha1_ctx* ctx, const uint8_t* data, size_t len) {
   crypt_md::absorb<64>(ctx, data, len, [](sha1_ctx* c, const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i) sha1_transform(c, p + 64 * i);
-    crypt_md::wipe_stack_below();  // the schedule begins with the block itself
+    compress(c, p, n);
     c->bitcount += 512u * static_cast<uint64_t>(n);
   });
 }
 
 void sha1_final(sha1_ctx* ctx, uint8_t out[20]) {
   const uint64_t total = ctx->bitcount + 8u * static_cast<uint64_t>(ctx->buflen);
-  crypt_md::pad<64, 8>(ctx, [](sha1_ctx* c) { sha1_transform(c, c->buffer); });
+  crypt_md::pad<64, 8>(ctx, [](sha1_ctx* c) { compress(c, c->buffer, 1); });
   crypt_md::store_be64(ctx->buffer + 56, total);
-  sha1_transform(ctx, ctx->buffer);
-  crypt_md::wipe_stack_below();
+  compress(ctx, ctx->buffer, 1);
   for (int i = 0; i < 5; ++i) crypt_md::store_be32(out + 4 * i, ctx->state[i]);
 }
 

@@ -98,9 +98,7 @@ void compress(sha256_ctx* ctx, const uint8_t* p, size_t n) {
 #ifdef VANTIRO_SHA_NI
   if (sha256_ni_available()) {
     sha256_ni_blocks(ctx->state, p, n);
-#ifdef VANTIRO_MD_INSTRUMENTED
-    crypt_md::wipe_stack_below();
-#endif
+    crypt_md::wipe_stack_below_if_instrumented();
     return;
   }
 #endif

@@ -100,9 +100,7 @@ void compress(sha512_ctx* ctx, const uint8_t* p, size_t n) {
   if (sha512_avx2_available() && n >= 2) {
     const size_t pairs = n & ~static_cast<size_t>(1);
     sha512_avx2_blocks(ctx->state, p, pairs);
-#ifdef VANTIRO_MD_INSTRUMENTED
-    crypt_md::wipe_stack_below();
-#endif
+    crypt_md::wipe_stack_below_if_instrumented();
     p += 128 * pairs;
     n -= pairs;
   }
