@@ -63,6 +63,13 @@ bool cli_path_exists(const char* path) {
   return widen(path, wide) && GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool cli_is_directory(const char* path) {
+  wchar_t wide[kWidePath];
+  if (!widen(path, wide)) return false;
+  const DWORD attrs = GetFileAttributesW(wide);
+  return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 FILE* cli_create_new(const char* path, bool secret) {
   private_descriptor pd;
   SECURITY_ATTRIBUTES sa{};
@@ -137,6 +144,11 @@ bool cli_regular_size(FILE* f, unsigned long long* left) {
 bool cli_path_exists(const char* path) {
   struct stat st {};
   return lstat(path, &st) == 0;
+}
+
+bool cli_is_directory(const char* path) {
+  struct stat st {};
+  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 FILE* cli_create_new(const char* path, bool secret) {

@@ -7,6 +7,9 @@
 // link (a dangling one included).
 bool cli_path_exists(const char* path);
 
+// True when path names a directory (a symbolic link to one included).
+bool cli_is_directory(const char* path);
+
 // Creates path as a new file open for writing; fails (null) when anything exists at path,
 // a symbolic link included, so nothing is ever replaced or written through a link. A
 // secret file is readable and writable by its owner alone: mode 0600, or on Windows a
