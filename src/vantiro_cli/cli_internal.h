@@ -133,9 +133,12 @@ int sync_dir(const char* dir);
 
 // Refuses share counts outside 2 <= t <= n <= 16, printing why.
 bool counts_are_usable(int n, int t);
-// Refuses an empty outdir, "-", and one too long for every output path up to the share
-// file of max_x (sealed or not), printing why.
-bool outdir_is_usable(const char* outdir, int max_x, bool sealed);
+// Refuses an empty outdir, "-", one too long for every output path up to the share file
+// of max_x (sealed or not), and one that is not an existing directory, printing why. On
+// success dir holds outdir without trailing separators.
+bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kPathBuf]);
+// <dir>/<name> into path.
+void path_in(char (&path)[kPathBuf], const char* dir, const char* name);
 // The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share,
 // or .sealed for a sealed share.
 void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed = false);
@@ -151,9 +154,11 @@ int write_share_files(const char* outdir, int n, const uint8_t* records);
 // -1 when it was not written.
 int write_split_record(const char* outdir, const vantiro_split_record* rec, const char* text,
                        size_t len);
-// Syncs outdir and reports the files not written and, when t > 0, a split of n left with
-// fewer than t shares on disk; the exit status of the ceremony.
-int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t);
+// Syncs outdir and reports the files not written and, with the printf format too_few
+// (shares_written, n, t), a split of n left with fewer than t shares on disk; the exit
+// status of the ceremony.
+int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t,
+                    const char* too_few);
 
 // ---- Custodian keys and sealed shares (sealed_file.cpp) -------------------------------
 
@@ -164,6 +169,7 @@ struct custodian_keys {
   const char* path[kMaxListed] = {};
   uint8_t sk[kMaxListed][32] = {};
   uint8_t pk[kMaxListed][32] = {};
+  bool opened[kMaxListed] = {};  // the key opened a share
 };
 
 // Reads the --key files (32 bytes each), printing why one is refused; false then, with
@@ -220,8 +226,8 @@ struct share_source {
   vantiro_split_record split{};
   custodian_keys keys;
   const uint8_t* anchor_key = nullptr;  // the anchor's key, or null
-  int sealed = 0;                       // sealed shares read
-  bool one_split = true;                // every sealed share names the same split
+  int sealed = 0;                       // sealed shares read, all of one split
+  const char* first_sealed = nullptr;   // the path of the first
   uint8_t key[VANTIRO_KEY_SIZE] = {};            // the first sealed share's root key,
   uint8_t split_id[VANTIRO_SPLIT_ID_SIZE] = {};  // split
   int threshold = 0;                             // and threshold
@@ -235,8 +241,8 @@ void close_share_source(share_source* src);
 // What load_share found at a path.
 enum share_kind { SHARE_FAILED = 0, SHARE_PLAIN = 1, SHARE_SEALED = 2 };
 
-// Reads a share file: a 65-byte record (the first 65 bytes of a longer file that is not a
-// sealed share), or a sealed share, parsed strictly and its signature checked. Prints why
+// Reads a share file: a sealed share, parsed strictly and its signature checked, or else a
+// file of exactly 65 bytes as a record. Prints why
 // it is refused (SHARE_FAILED).
 share_kind load_share(const char* path, uint8_t* rec, vantiro_sealed_share* sealed);
 
@@ -244,10 +250,10 @@ share_kind load_share(const char* path, uint8_t* rec, vantiro_sealed_share* seal
 // given; prints why not and returns false.
 bool sealed_share_fits(const char* path, const vantiro_sealed_share* s, const share_source* src);
 
-// Opens a sealed share with the --key whose public half is its recipient into rec; prints
-// why it cannot and returns false (rec untouched). *no_key, when not null, is set when no
+// Opens a sealed share with the --key whose public half is its recipient into rec, noting
+// that the key opened one; prints why it cannot and returns false (rec untouched). *no_key, when not null, is set when no
 // --key is the recipient's and nothing is printed for it.
-bool open_sealed_share(const char* path, const vantiro_sealed_share* s, const custodian_keys* keys,
+bool open_sealed_share(const char* path, const vantiro_sealed_share* s, custodian_keys* keys,
                        uint8_t* rec, bool* no_key = nullptr);
 
 // Reads a share file into rec - a plain record, or a sealed share checked against src and

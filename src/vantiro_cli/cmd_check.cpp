@@ -67,6 +67,13 @@ int cmd_check(const char* anchor_path, const char* split_path, int k, char** sha
   // Every share is checked, and every failure named.
   bool all = true;
   for (int i = 0; i < k; ++i) all = check_one(share_paths[i], &src) && all;
+  // A key given to check shares that opens none of them was given for a share sealed to
+  // someone else: the misdirected seal this check is there to catch.
+  for (int i = 0; i < src.keys.count; ++i) {
+    if (src.keys.opened[i]) continue;
+    std::fprintf(stderr, "ERROR: --key %s opens none of the shares given\n", src.keys.path[i]);
+    all = false;
+  }
   close_share_source(&src);
   return all ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 
 #include "cli_internal.h"
 #include "crypt.h"
+#include "file_io.h"
 
 namespace cli {
 
@@ -15,6 +16,24 @@ namespace {
 // record + "\"\n" is at most 459 characters.
 constexpr size_t kDnsLineBuf = 512;
 
+bool is_separator(char c) {
+#if defined(_WIN32)
+  if (c == '\\') return true;
+#endif
+  return c == '/';
+}
+
+// True for a name that begins with "_key." in any letter case: the anchor's own name,
+// given where the zone's is meant.
+bool names_the_record(const char* fqdn) {
+  static const char kLabel[] = "_key.";
+  for (size_t i = 0; i + 1 < sizeof kLabel; ++i) {
+    const char c = fqdn[i] >= 'A' && fqdn[i] <= 'Z' ? static_cast<char>(fqdn[i] + 32) : fqdn[i];
+    if (c != kLabel[i]) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool counts_are_usable(int n, int t) {
@@ -23,29 +42,49 @@ bool counts_are_usable(int n, int t) {
   return false;
 }
 
-bool outdir_is_usable(const char* outdir, int max_x, bool sealed) {
+bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kPathBuf]) {
   if (outdir[0] == '\0') {
     std::fputs("ERROR: outdir must not be empty\n", stderr);
     return false;
   }
   if (refuse_stdin_output(outdir)) return false;
+  // "out/" names the directory "out": its files are printed as out/share-01.share.
+  size_t len = std::strlen(outdir);
+  while (len > 1 && is_separator(outdir[len - 1])) --len;
   // The longest path written is that of the share at max_x (operator.pub, _key.txt and
   // shares.txt are shorter); none may be cut short.
-  const int len = std::snprintf(nullptr, 0, "%s/share-%02d.%s", outdir, max_x,
-                                sealed ? "sealed" : "share");
-  if (len < 0 || static_cast<size_t>(len) > kPathBuf - 1) {
+  const int longest = std::snprintf(nullptr, 0, "%.*s/share-%02d.%s", static_cast<int>(len),
+                                    outdir, max_x, sealed ? "sealed" : "share");
+  if (longest < 0 || static_cast<size_t>(longest) > kPathBuf - 1) {
     std::fputs("ERROR: outdir too long\n", stderr);
+    return false;
+  }
+  std::memcpy(dir, outdir, len);
+  dir[len] = '\0';
+  // Checked before any key is drawn: a missing directory is named, not found out at the
+  // first file.
+  if (!cli_is_directory(dir)) {
+    std::fprintf(stderr, "ERROR: %s is not an existing directory\n", outdir);
     return false;
   }
   return true;
 }
 
+void path_in(char (&path)[kPathBuf], const char* dir, const char* name) {
+  // outdir_is_usable has made sure that every name written fits; one that would not is
+  // left empty, which no file is created under, rather than cut short.
+  const int len = std::snprintf(path, sizeof path, "%s/%s", dir, name);
+  if (len < 0 || static_cast<size_t>(len) >= sizeof path) path[0] = '\0';
+}
+
 void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed) {
-  std::snprintf(path, sizeof path, "%s/share-%02d.%s", outdir, x, sealed ? "sealed" : "share");
+  char name[32];
+  std::snprintf(name, sizeof name, "share-%02d.%s", x & 0xff, sealed ? "sealed" : "share");
+  path_in(path, outdir, name);
 }
 
 void split_record_path(char (&path)[kPathBuf], const char* outdir) {
-  std::snprintf(path, sizeof path, "%s/shares.txt", outdir);
+  path_in(path, outdir, "shares.txt");
 }
 
 int write_split_record(const char* outdir, const vantiro_split_record* rec, const char* text,
@@ -89,22 +128,19 @@ int write_share_files(const char* outdir, int n, const uint8_t* records) {
   return not_written;
 }
 
-int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t) {
+int finish_ceremony(const char* outdir, int not_written, int shares_written, int n, int t,
+                    const char* too_few) {
   const bool synced = sync_dir(outdir) == 0;
   if (not_written != 0) {
     std::fflush(stdout);
     std::fprintf(stderr, "ERROR: %d file(s) not written; this ceremony is incomplete\n",
                  not_written);
   }
-  if (t > 0 && shares_written < t)
-    std::fprintf(stderr,
-                 "ERROR: only %d of %d shares were written, fewer than %d: this root cannot be "
-                 "rebuilt; do not publish it\n",
-                 shares_written, n, t);
+  if (shares_written < t) std::fprintf(stderr, too_few, shares_written, n, t);
   return synced && not_written == 0 ? 0 : 1;
 }
 
-int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_options& o) {
+int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_options& o) {
   if (!counts_are_usable(n, t)) return 1;
   if (vantiro_fqdn_ok(fqdn, std::strlen(fqdn)) == 0) {
     std::fputs(
@@ -113,8 +149,14 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_optio
         stderr);
     return 1;
   }
+  // The record's own name would land at _key._key.<zone>.
+  if (names_the_record(fqdn)) {
+    std::fputs("ERROR: give the zone name (example.org), not the record's name\n", stderr);
+    return 1;
+  }
   const bool sealed = o.to_count > 0;
-  if (!outdir_is_usable(outdir, n, sealed)) return 1;
+  char outdir[kPathBuf];
+  if (!outdir_is_usable(outdir_arg, n, sealed, outdir)) return 1;
   // With --to, every share is sealed to its custodian and none is written in the clear.
   uint8_t recipients[kMaxListed * 32];
   if (sealed && !read_recipients(o, n, recipients)) return 1;
@@ -122,8 +164,8 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_optio
   char path[kPathBuf];
   char key_path[kPathBuf];
   char record_path[kPathBuf];
-  std::snprintf(path, sizeof path, "%s/operator.pub", outdir);
-  std::snprintf(key_path, sizeof key_path, "%s/_key.txt", outdir);
+  path_in(path, outdir, "operator.pub");
+  path_in(key_path, outdir, "_key.txt");
   split_record_path(record_path, outdir);
   if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n, sealed) ||
       refuse_existing(record_path))
@@ -185,7 +227,9 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_optio
   if (not_written == 0)
     std::printf("  NOW: publish _key.%s + operator.pub; scatter the shares; then reconnect.\n",
                 fqdn);
-  return finish_ceremony(outdir, not_written, n - shares_not_written, n, t);
+  return finish_ceremony(outdir, not_written, n - shares_not_written, n, t,
+                         "ERROR: only %d of %d shares were written, fewer than %d: this root "
+                         "cannot be rebuilt; do not publish it\n");
 }
 
 }  // namespace cli

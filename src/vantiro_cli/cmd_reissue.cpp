@@ -28,14 +28,15 @@ int prove_without_record(const vantiro_anchor* a, int k, char** paths, const uin
 
 }  // namespace
 
-int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
+int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, char** share_paths,
                 const cmd_options& o) {
   if (x < 1 || x > 255) {
     std::fputs("ERROR: need 1<=x<=255\n", stderr);
     return 1;
   }
   const bool sealed = o.to_count > 0;
-  if (!outdir_is_usable(outdir, x, sealed)) return 1;
+  char outdir[kPathBuf];
+  if (!outdir_is_usable(outdir_arg, x, sealed, outdir)) return 1;
   uint8_t recipient[32];
   if (sealed && !read_recipients(o, 1, recipient)) return 1;
   vantiro_anchor a;
@@ -58,7 +59,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
   if (records == nullptr) return 1;
   // Shares the root signed for, every one sealed and of one split, are as good as shares
   // checked against its record.
-  const bool vouched = recorded || (src.sealed == k && src.one_split);
+  const bool vouched = recorded || src.sealed == k;
   if (ok && sealed && !vouched) {
     std::fputs("ERROR: reissue --to names the split in the sealed share: give the split record "
                "(--split) or only sealed shares of one split\n",
@@ -126,8 +127,11 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
                 "another cannot be ruled out; give one share more, or the split record, to "
                 "prove it.\n",
                 k);
-  // The other shares stay where they are: no threshold to check here.
-  return finish_ceremony(outdir, not_written, share_written, 1, 0);
+  const int status = finish_ceremony(outdir, not_written, 0, 0, 0, nullptr);
+  // The other shares stay where they are, whatever failed here.
+  if (share_written == 0)
+    std::fprintf(stderr, "ERROR: %s was not written; the existing shares are unchanged\n", path);
+  return status;
 }
 
 }  // namespace cli

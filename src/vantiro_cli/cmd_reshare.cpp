@@ -7,11 +7,12 @@
 
 namespace cli {
 
-int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
+int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, int k,
                 char** share_paths, const cmd_options& o) {
   if (!counts_are_usable(n, t)) return 1;
   const bool sealed = o.to_count > 0;
-  if (!outdir_is_usable(outdir, n, sealed)) return 1;
+  char outdir[kPathBuf];
+  if (!outdir_is_usable(outdir_arg, n, sealed, outdir)) return 1;
   uint8_t recipients[kMaxListed * 32];
   if (sealed && !read_recipients(o, n, recipients)) return 1;
   vantiro_anchor a;
@@ -72,7 +73,10 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k
               t);
   std::printf("  WARNING: the old shares still rebuild this root until every one of them is "
               "destroyed.\n");
-  return finish_ceremony(outdir, not_written, n - shares_not_written, n, t);
+  // The old split is untouched: only the new one may be unusable.
+  return finish_ceremony(outdir, not_written, n - shares_not_written, n, t,
+                         "ERROR: only %d of %d new shares were written, fewer than %d: this new "
+                         "split cannot be used; the old shares still hold\n");
 }
 
 }  // namespace cli

@@ -13,13 +13,10 @@ namespace {
 
 constexpr char kSealedMagic[] = "vantiro sealed share";
 
-// A custodian public key file: 64 lower-case hex digits with an optional LF or CRLF, or
-// 32 raw bytes.
+// A custodian public key file: 64 lower-case hex digits with an optional LF or CRLF. 32
+// raw bytes are what keygen writes as the secret key, so they are never read as a
+// public one.
 bool parse_public_key(const uint8_t* buf, size_t len, uint8_t pk[32]) {
-  if (len == 32) {
-    std::memcpy(pk, buf, 32);
-    return true;
-  }
   if (len == 65 && buf[64] == '\n') len = 64;
   if (len == 66 && buf[64] == '\r' && buf[65] == '\n') len = 64;
   return len == 64 && vantiro_unhex(reinterpret_cast<const char*>(buf), 64, pk) == 0;
@@ -67,12 +64,21 @@ bool read_recipients(const cmd_options& o, int n, uint8_t* recipients) {
     size_t len = 0;
     uint8_t* pk = recipients + static_cast<size_t>(i) * 32;
     const int rc = read_small_file(o.to[i], buf, sizeof buf, &len);
+    const bool parsed = rc == 0 && parse_public_key(buf, len, pk);
+    // It may be a secret key given by mistake: nothing of it stays or is shown.
+    secure_zero(buf, sizeof buf);
     if (rc == -1) return false;
-    if (rc != 0 || !parse_public_key(buf, len, pk)) {
-      std::fprintf(stderr, "ERROR: %s is not a custodian public key\n", shown(o.to[i]));
+    if (!parsed) {
+      std::fprintf(stderr,
+                   rc == 0 && len == 32
+                       ? "ERROR: %s is not a custodian public key (a 32-byte file is a secret "
+                         "key; give its .pub file)\n"
+                       : "ERROR: %s is not a custodian public key\n",
+                   shown(o.to[i]));
       return false;
     }
-    if (vantiro_custodian_key_has_small_order(pk) != 0) {
+    if (vantiro_custodian_key_has_small_order(pk) != 0 ||
+        vantiro_custodian_key_is_canonical(pk) == 0) {
       std::fprintf(stderr, "ERROR: %s is not a usable custodian key\n", shown(o.to[i]));
       return false;
     }
@@ -142,17 +148,25 @@ share_kind load_share(const char* path, uint8_t* rec, vantiro_sealed_share* seal
   uint8_t buf[VANTIRO_SEALED_TEXT_MAX + 1];
   const size_t got = std::fread(buf, 1, sizeof buf, f);
   std::fclose(f);
+  // The text forms are told by their first line, also behind a byte-order mark or blank
+  // lines that an editor or a mail program may add (and that the strict readers refuse);
+  // only what is no text form is read as a record, and only when it is exactly one.
+  size_t start = got >= 3 && std::memcmp(buf, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  while (start < got && (buf[start] == '\n' || buf[start] == '\r' || buf[start] == ' ' ||
+                         buf[start] == '\t'))
+    ++start;
+  const bool sealed_text = got - start >= sizeof kSealedMagic - 1 &&
+                           std::memcmp(buf + start, kSealedMagic, sizeof kSealedMagic - 1) == 0;
   share_kind kind = SHARE_FAILED;
-  if (got != kRecord && got >= sizeof kSealedMagic - 1 &&
-      std::memcmp(buf, kSealedMagic, sizeof kSealedMagic - 1) == 0) {
-    const int prc = vantiro_sealed_share_parse(buf, got, sealed);
+  if (sealed_text) {
+    const int prc = start == 0 ? vantiro_sealed_share_parse(buf, got, sealed) : -1;
     if (prc == -3)
       std::fprintf(stderr, "ERROR: %s is not signed by the root it names\n", path);
     else if (prc != 0)
       std::fprintf(stderr, "ERROR: %s is not a sealed share\n", path);
     else
       kind = SHARE_SEALED;
-  } else if (got >= kRecord) {
+  } else if (got == kRecord) {
     std::memcpy(rec, buf, kRecord);
     kind = SHARE_PLAIN;
   } else {
@@ -176,18 +190,23 @@ bool sealed_share_fits(const char* path, const vantiro_sealed_share* s, const sh
                  path, hex);
     return false;
   }
-  if (src->has_split && (std::memcmp(src->split.split, s->split, sizeof s->split) != 0 ||
-                         src->split.threshold != s->threshold)) {
+  if (!src->has_split) return true;
+  if (std::memcmp(src->split.split, s->split, sizeof s->split) != 0) {
     char hex[33];
     vantiro_hex(s->split, sizeof s->split, hex, sizeof hex);
     std::fprintf(stderr, "ERROR: %s is a share of split %s, not of the split record's\n", path,
                  hex);
     return false;
   }
+  if (src->split.threshold != s->threshold) {
+    std::fprintf(stderr, "ERROR: %s is a share of a %d-of split; the split record says %d\n", path,
+                 s->threshold, src->split.threshold);
+    return false;
+  }
   return true;
 }
 
-bool open_sealed_share(const char* path, const vantiro_sealed_share* s, const custodian_keys* keys,
+bool open_sealed_share(const char* path, const vantiro_sealed_share* s, custodian_keys* keys,
                        uint8_t* rec, bool* no_key) {
   int which = -1;
   for (int i = 0; i < keys->count && which < 0; ++i)
@@ -207,6 +226,7 @@ bool open_sealed_share(const char* path, const vantiro_sealed_share* s, const cu
     std::fprintf(stderr, "ERROR: %s does not hold the share its header names\n", path);
   else if (rc != 0)
     std::fprintf(stderr, "ERROR: %s does not open with %s\n", path, keys->path[which]);
+  if (rc == 0) keys->opened[which] = true;
   return rc == 0;
 }
 

@@ -33,6 +33,15 @@ void report_not_a_root(int k, char** paths, const uint8_t* records, bool recover
                  paths[misfits[i]]);
 }
 
+// Fewer shares than the threshold that the split record or the sealed shares' signed
+// headers name cannot rebuild the root: said as such, before anything is combined.
+bool enough_shares(int k, const share_source* src) {
+  const int need = src->has_split ? src->split.threshold : src->sealed > 0 ? src->threshold : 0;
+  if (k >= need) return true;
+  std::fprintf(stderr, "ERROR: %d shares given; this split needs %d\n", k, need);
+  return false;
+}
+
 }  // namespace
 
 bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_source* src) {
@@ -50,14 +59,24 @@ bool read_share(const char* path, uint8_t* rec, share_source* src) {
   vantiro_sealed_share s;
   const share_kind kind = load_share(path, rec, &s);
   if (kind != SHARE_SEALED) return kind == SHARE_PLAIN;
-  if (!sealed_share_fits(path, &s, src) || !open_sealed_share(path, &s, &src->keys, rec))
+  if (!sealed_share_fits(path, &s, src)) return false;
+  // Shares of two splits never combine: named by their headers before any is opened.
+  if (src->sealed > 0 && std::memcmp(src->split_id, s.split, sizeof s.split) != 0) {
+    char first[33];
+    char other[33];
+    vantiro_hex(src->split_id, sizeof src->split_id, first, sizeof first);
+    vantiro_hex(s.split, sizeof s.split, other, sizeof other);
+    std::fprintf(stderr,
+                 "ERROR: %s is a share of split %s, %s of split %s; give shares of one split\n",
+                 src->first_sealed, first, path, other);
     return false;
+  }
+  if (!open_sealed_share(path, &s, &src->keys, rec)) return false;
   if (src->sealed++ == 0) {
+    src->first_sealed = path;
     std::memcpy(src->key, s.key, sizeof s.key);
     std::memcpy(src->split_id, s.split, sizeof s.split);
     src->threshold = s.threshold;
-  } else if (std::memcmp(src->split_id, s.split, sizeof s.split) != 0) {
-    src->one_split = false;
   }
   return true;
 }
@@ -97,7 +116,8 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
   int rc = -1;
   // read_share_set wipes the records on refusal.
   if (read_share_set(k, paths, recs, src) &&
-      (split == nullptr || check_against_record(split, k, paths, recs, false))) {
+      (split == nullptr || check_against_record(split, k, paths, recs, false)) &&
+      enough_shares(k, src)) {
     rc = vantiro_recover(k, recs, root);
     if (rc == -3) report_not_a_root(k, paths, recs, recovering);
     if (rc != 0 && rc != -3)

@@ -2,6 +2,7 @@
 // must have reached standard output, and no secret may stay on the stack or in registers.
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli_internal.h"
@@ -38,11 +39,11 @@ int parse_count(const char* s) {
 
 bool is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
-// A handler's result that asks for the usage text instead (operand counts the table's
-// bounds cannot say, such as verify's one or three).
+// A handler's result for a count of operands the table's bounds cannot refuse (verify's
+// two): the usage text and what the command takes.
 constexpr int kShowUsage = -1;
 
-// ---- Options: they stand right after the command name; "--" ends them -----------------
+// ---- Options: they may stand anywhere among the operands; "--" ends them --------------
 
 constexpr unsigned kOptHelp = 1u << 0;
 constexpr unsigned kOptSplit = 1u << 1;
@@ -54,25 +55,31 @@ using options = cli::cmd_options;
 struct option_row {
   const char* name;
   unsigned bit;
+  const char* value_name;       // "<split-record>", or null for an option without a value
   const char* options::*value;  // where its one value goes, or null
   // Where the values of an option given any number of times go, and their count; null
   // for an option without values.
   const char* (options::*list)[cli::kMaxListed];
   int options::*count;
   const char* help;             // its line in a command's help
+  const char* help_once;        // its line for a command that takes it once, or null
 };
 
 const option_row kOptions[] = {
-    {"--help", kOptHelp, nullptr, nullptr, nullptr, "--help  this text"},
-    {"--split", kOptSplit, &options::split, nullptr, nullptr,
+    {"--help", kOptHelp, nullptr, nullptr, nullptr, nullptr, "--help  this text", nullptr},
+    {"--split", kOptSplit, "<split-record>", &options::split, nullptr, nullptr,
      "--split <split-record>  check every share against the split record first, and the\n"
-     "    root rebuilt against its key"},
-    {"--to", kOptTo, nullptr, &options::to, &options::to_count,
+     "    root rebuilt against its key",
+     nullptr},
+    {"--to", kOptTo, "<pubfile>", nullptr, &options::to, &options::to_count,
      "--to <pubfile>  seal a share to this custodian's public key (from keygen); once per\n"
-     "    share, in share order. No share is written in the clear"},
-    {"--key", kOptKey, nullptr, &options::key, &options::key_count,
+     "    share, in share order. No share is written in the clear",
+     "--to <pubfile>  seal the share to this custodian's public key (from keygen); given\n"
+     "    once. The share is not written in the clear"},
+    {"--key", kOptKey, "<keyfile>", nullptr, &options::key, &options::key_count,
      "--key <keyfile>  a custodian's secret key (from keygen), to open the sealed share\n"
-     "    sealed to it; up to 16"},
+     "    sealed to it; up to 16",
+     nullptr},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -84,6 +91,7 @@ struct command_row {
   int min_operands;
   int max_operands;   // -1: any number
   unsigned takes;     // the options it takes
+  unsigned once;      // of those given any number of times, the ones it takes once
   // The operands; the exit status or kShowUsage.
   int (*run)(const options& o, int argc, char** argv);
 };
@@ -135,49 +143,49 @@ const command_row kCommands[] = {
      "Mints a 3-of-5 root in memory, rebuilds it from shares 1, 3 and 5 and verifies its\n"
      "anchor from the text alone; prints PASS or FAIL and writes nothing. Further operands\n"
      "are ignored.",
-     0, -1, kOptHelp, run_selftest},
+     0, -1, kOptHelp, 0, run_selftest},
     {"mint", "<n> <t> <fqdn> <outdir>",
      "Mints a root and splits it into n shares of which any t rebuild it (2 <= t <= n <= 16).\n"
      "Writes operator.pub, the zone line _key.txt for _key.<fqdn>, one owner-only file per\n"
      "share (sealed to its custodian with --to) and the split record shares.txt into the\n"
      "existing directory outdir, all created new.",
-     4, 4, kOptHelp | kOptTo, run_mint},
+     4, 4, kOptHelp | kOptTo, 0, run_mint},
     {"recover", "<outkey> <share1> <share2> ...",
      "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
      "owner-only file outkey.",
-     2, -1, kOptHelp | kOptSplit | kOptKey, run_recover},
+     2, -1, kOptHelp | kOptSplit | kOptKey, 0, run_recover},
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey, 0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
      "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
-     1, 3, kOptHelp, run_verify},
+     1, 3, kOptHelp, 0, run_verify},
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
-     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, run_reshare},
+     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, 0, run_reshare},
     {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
      "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
      "again, byte for byte, or a share for a new custodian. With --split, also the split\n"
      "record with the new share's line, signed by the root.",
-     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, run_reissue},
+     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, kOptTo, run_reissue},
     {"check", "<anchor> <split-record> [<share>...]",
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
-     2, -1, kOptHelp | kOptKey, run_check},
+     2, -1, kOptHelp | kOptKey, 0, run_check},
     {"keygen", "<keyout> <pubout>",
      "Makes a custodian's key pair: the 32-byte secret key into the new owner-only file\n"
      "keyout, the public key (64 hex digits) into the new file pubout, which goes to the\n"
      "ceremony as a --to key.",
-     2, 2, kOptHelp, run_keygen},
+     2, 2, kOptHelp, 0, run_keygen},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
-     kOptHelp, run_help},
-    {"version", "", "Prints the program's version.", 0, 0, kOptHelp, run_version},
+     kOptHelp, 0, run_help},
+    {"version", "", "Prints the program's version.", 0, 0, kOptHelp, 0, run_version},
 };
 
 const command_row* find_command(const char* name) {
@@ -186,8 +194,16 @@ const command_row* find_command(const char* name) {
   return nullptr;
 }
 
+// "  vantiro-cli <name> [<option> <value>]... <operands>": every option the command
+// takes but --help, "..." after those it takes any number of times.
 void print_usage_line(FILE* to, const command_row& c) {
-  std::fprintf(to, "  vantiro-cli %s%s%s\n", c.name, c.usage[0] != '\0' ? " " : "", c.usage);
+  std::fprintf(to, "  vantiro-cli %s", c.name);
+  for (const option_row& o : kOptions) {
+    if ((c.takes & o.bit) == 0 || o.value_name == nullptr) continue;
+    const bool many = o.list != nullptr && (c.once & o.bit) == 0;
+    std::fprintf(to, " [%s %s]%s", o.name, o.value_name, many ? "..." : "");
+  }
+  std::fprintf(to, "%s%s\n", c.usage[0] != '\0' ? " " : "", c.usage);
 }
 
 int usage(FILE* to, int status) {
@@ -201,7 +217,8 @@ int command_help(const command_row& c) {
   print_usage_line(stdout, c);
   std::printf("\n%s\n\noptions:\n", c.about);
   for (const option_row& o : kOptions)
-    if ((c.takes & o.bit) != 0) std::printf("  %s\n", o.help);
+    if ((c.takes & o.bit) != 0)
+      std::printf("  %s\n", (c.once & o.bit) != 0 && o.help_once != nullptr ? o.help_once : o.help);
   return 0;
 }
 
@@ -216,6 +233,89 @@ int run_version(const options&, int, char**) {
   return 0;
 }
 
+// The usage text, then what the command takes: for a wrong count of operands.
+int wrong_operands(const command_row& c) {
+  usage(stderr, 1);
+  std::fprintf(stderr, "ERROR: %s takes %s\n", c.name, c.usage[0] != '\0' ? c.usage : "no operands");
+  return 1;
+}
+
+// Takes one option of c at argv[*i] (and its value) into opts; false after printing why
+// it is refused.
+bool take_option(const command_row& c, int argc, char** argv, int* i, options* opts,
+                 unsigned* given) {
+  const char* word = argv[*i];
+  const option_row* o = nullptr;
+  for (const option_row& row : kOptions)
+    if (is(word, row.name)) o = &row;
+  if (o == nullptr) {
+    std::fprintf(stderr, "ERROR: unknown option %s\n", word);
+    return false;
+  }
+  if ((c.takes & o->bit) == 0) {
+    std::fprintf(stderr, "ERROR: %s does not take %s\n", c.name, o->name);
+    return false;
+  }
+  // A second value of a one-value option would silently replace the first.
+  const bool once = o->value != nullptr || (c.once & o->bit) != 0;
+  if (once && o->value_name != nullptr && (*given & o->bit) != 0) {
+    std::fprintf(stderr, "ERROR: %s is given twice\n", o->name);
+    return false;
+  }
+  *given |= o->bit;
+  if (o->value_name == nullptr) return true;
+  if (*i + 1 >= argc) {
+    std::fprintf(stderr, "ERROR: %s needs a value\n", o->name);
+    return false;
+  }
+  const char* value = argv[++*i];
+  if (o->value != nullptr) {
+    opts->*(o->value) = value;
+    return true;
+  }
+  int& count = opts->*(o->count);
+  if (count == cli::kMaxListed) {
+    std::fprintf(stderr, "ERROR: %s is given more than %d times\n", o->name, cli::kMaxListed);
+    return false;
+  }
+  (opts->*(o->list))[count++] = value;
+  return true;
+}
+
+// Options may stand anywhere among the operands, up to "--", after which every word is an
+// operand; the operands keep their order.
+int run_command(const command_row& c, int argc, char** argv) {
+  char** operands = static_cast<char**>(std::calloc(static_cast<size_t>(argc), sizeof *operands));
+  if (operands == nullptr) {
+    std::fputs("oom\n", stderr);
+    return 1;
+  }
+  int count = 0;
+  unsigned given = 0;
+  options opts;
+  bool ended = false;
+  bool ok = true;
+  for (int i = 2; ok && i < argc; ++i) {
+    const char* w = argv[i];
+    if (ended || w[0] != '-' || w[1] != '-')
+      operands[count++] = argv[i];
+    else if (w[2] == '\0')
+      ended = true;
+    else
+      ok = take_option(c, argc, argv, &i, &opts, &given);
+  }
+  int status = 1;
+  if (ok && (given & kOptHelp) != 0) {
+    status = command_help(c);
+  } else if (ok) {
+    const bool fits = count >= c.min_operands && (c.max_operands < 0 || count <= c.max_operands);
+    status = fits ? c.run(opts, count, operands) : kShowUsage;
+    if (status == kShowUsage) status = wrong_operands(c);
+  }
+  std::free(operands);
+  return status;
+}
+
 int dispatch(int argc, char** argv) {
   if (argc < 2) return usage(stderr, 1);
   const char* word = argv[1];
@@ -226,52 +326,7 @@ int dispatch(int argc, char** argv) {
     return 1;
   }
   const command_row* c = find_command(word);
-  if (c == nullptr) return usage(stderr, 1);
-  int i = 2;
-  unsigned given = 0;
-  options opts;
-  for (; i < argc && argv[i][0] == '-' && argv[i][1] == '-'; ++i) {
-    if (argv[i][2] == '\0') {  // "--": operands follow, whatever they look like
-      ++i;
-      break;
-    }
-    const option_row* o = nullptr;
-    for (const option_row& row : kOptions)
-      if (is(argv[i], row.name)) o = &row;
-    if (o == nullptr) {
-      std::fprintf(stderr, "ERROR: unknown option %s\n", argv[i]);
-      return 1;
-    }
-    if ((c->takes & o->bit) == 0) {
-      std::fprintf(stderr, "ERROR: %s does not take %s\n", c->name, o->name);
-      return 1;
-    }
-    if (o->value != nullptr || o->list != nullptr) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "ERROR: %s needs a value\n", o->name);
-        return 1;
-      }
-      ++i;
-      if (o->value != nullptr) {
-        opts.*(o->value) = argv[i];
-      } else {
-        int& count = opts.*(o->count);
-        if (count == cli::kMaxListed) {
-          std::fprintf(stderr, "ERROR: %s is given more than %d times\n", o->name,
-                       cli::kMaxListed);
-          return 1;
-        }
-        (opts.*(o->list))[count++] = argv[i];
-      }
-    }
-    given |= o->bit;
-  }
-  if ((given & kOptHelp) != 0) return command_help(*c);
-  const int operands = argc - i;
-  if (operands < c->min_operands || (c->max_operands >= 0 && operands > c->max_operands))
-    return usage(stderr, 1);
-  const int status = c->run(opts, operands, argv + i);
-  return status == kShowUsage ? usage(stderr, 1) : status;
+  return c != nullptr ? run_command(*c, argc, argv) : usage(stderr, 1);
 }
 
 }  // namespace

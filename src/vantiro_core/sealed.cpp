@@ -104,13 +104,23 @@ int vantiro_custodian_key_has_small_order(const uint8_t pk[32]) {
   return any == 0 ? 1 : 0;
 }
 
+int vantiro_custodian_key_is_canonical(const uint8_t pk[32]) {
+  if (pk[31] > 0x7f) return 0;
+  // Below 2^255, u >= p = 2^255 - 19 only as 7f ff ... ff followed by a low byte >= ed.
+  if (pk[31] != 0x7f || pk[0] < 0xed) return 1;
+  for (size_t i = 1; i < 31; ++i)
+    if (pk[i] != 0xff) return 1;
+  return 0;
+}
+
 int vantiro_sealed_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],
                               const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
                               const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
                               char* out, size_t cap, size_t* len) {
   if (root == nullptr || split == nullptr || record == nullptr || recipient == nullptr ||
       out == nullptr || len == nullptr || record[0] == 0 ||
-      vantiro_custodian_key_has_small_order(recipient) != 0)
+      vantiro_custodian_key_has_small_order(recipient) != 0 ||
+      vantiro_custodian_key_is_canonical(recipient) == 0)
     return -1;
   if (cap > VANTIRO_SEALED_TEXT_MAX) cap = VANTIRO_SEALED_TEXT_MAX;
   vantiro_sealed_share s{};

@@ -240,6 +240,10 @@ void vantiro_custodian_public(const uint8_t sk[32], uint8_t pk[32]);
 // 1 when pk is a point of small order (in any encoding): whatever is sealed to it is
 // sealed to a shared secret anyone can compute, and HPKE refuses it; else 0.
 int vantiro_custodian_key_has_small_order(const uint8_t pk[32]);
+// 1 when pk is the canonical encoding of its u: bit 255 clear and u below 2^255 - 19; else
+// 0. X25519 reads other encodings as the same key, but a custodian's --key yields the
+// canonical one, so a share sealed to another would open with no key the tool reads.
+int vantiro_custodian_key_is_canonical(const uint8_t pk[32]);
 
 struct vantiro_sealed_share {
   uint8_t key[VANTIRO_KEY_SIZE];
@@ -255,7 +259,8 @@ struct vantiro_sealed_share {
 // Seals the share record to recipient under the header of the root's key, the split id
 // and threshold t, signs it with the 64-byte root and checks the signature; the whole
 // text, at most cap bytes, goes to out (no NUL), its length to *len. 0; -1 refused
-// argument (t outside 2..16, x = 0, a recipient of small order, text longer than cap);
+// argument (t outside 2..16, x = 0, a recipient of small order or not canonical, text
+// longer than cap);
 // -2 random-source failure; -3 the root is not a key pair; -4 the signature does not
 // verify. Every secret of the sealing is wiped.
 int vantiro_sealed_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],

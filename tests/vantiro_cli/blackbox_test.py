@@ -24,16 +24,31 @@ import unittest
 
 OPTS = None
 
+SPLIT, TO, TO1, KEY = ("[--split <split-record>] ", "[--to <pubfile>]... ", "[--to <pubfile>] ",
+                       "[--key <keyfile>]... ")
+TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
+         "recover": "<outkey> <share1> <share2> ...",
+         "sign": "<anchor> <message> <sigout> <share1> <share2> ...",
+         "verify": "<anchor> [<message> <signature>]",
+         "reshare": "<n> <t> <anchor> <outdir> <share1> <share2> ...",
+         "reissue": "<x> <anchor> <outdir> <share1> <share2> ...",
+         "check": "<anchor> <split-record> [<share>...]",
+         "keygen": "<keyout> <pubout>", "help": "[<command>]", "version": "no operands"}
 USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
-         "  vantiro-cli mint <n> <t> <fqdn> <outdir>\n"
-         "  vantiro-cli recover <outkey> <share1> <share2> ...\n"
-         "  vantiro-cli sign <anchor> <message> <sigout> <share1> <share2> ...\n"
-         "  vantiro-cli verify <anchor> [<message> <signature>]\n"
-         "  vantiro-cli reshare <n> <t> <anchor> <outdir> <share1> <share2> ...\n"
-         "  vantiro-cli reissue <x> <anchor> <outdir> <share1> <share2> ...\n"
-         "  vantiro-cli check <anchor> <split-record> [<share>...]\n"
+         f"  vantiro-cli mint {TO}{TAKES['mint']}\n"
+         f"  vantiro-cli recover {SPLIT}{KEY}{TAKES['recover']}\n"
+         f"  vantiro-cli sign {SPLIT}{KEY}{TAKES['sign']}\n"
+         f"  vantiro-cli verify {TAKES['verify']}\n"
+         f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{TAKES['reshare']}\n"
+         f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{TAKES['reissue']}\n"
+         f"  vantiro-cli check {KEY}{TAKES['check']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
+
+
+def wrong_count(command):
+    """What a wrong number of operands prints: the usage, then what the command takes."""
+    return USAGE + f"ERROR: {command} takes {TAKES[command]}\n"
 NEED_RANGE = "ERROR: need 2<=t<=n<=16\n"
 BAD_FQDN = ("ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; "
             "at most 248 characters)\n")
@@ -174,17 +189,24 @@ def expected_mint_report(t, n, fqdn, outdir, pub, anchor, share_paths):
 class Dispatcher(CliCase):
     def test_usage_cases(self):
         for args in ([], ["Recover", "o", "a", "b"], ["frob"], ["frob", "a", "b", "c", "d"],
-                     ["mint", "5", "3", "x.org"], ["mint", "5", "3", "x.org", "d", "e"],
-                     ["recover"], ["recover", "out"], ["SELFTEST"], ["mint"], ["verify"],
-                     ["verify", "a", "m"], ["verify", "a", "m", "s", "x"], ["Verify", "a"],
-                     ["sign", "a", "m", "o", "s1"], ["sign", "a", "m", "o"],
-                     ["reshare", "3", "2", "a", "d", "s1"], ["reissue", "4", "a", "d", "s1"],
-                     ["recover", "--", "--help"], ["version", "x"], ["help", "frob"]):
+                     ["SELFTEST"], ["Verify", "a"], ["help", "frob"]):
             rc, out, err = self.run_cli(*args)
             self.assertEqual((1, "", USAGE), (rc, out, err), args)
+        # A known command with a wrong count of operands also says what it takes; options
+        # count as no operands wherever they stand, and after "--" everything is one.
+        for args in (["mint", "5", "3", "x.org"], ["mint", "5", "3", "x.org", "d", "e"],
+                     ["mint", "--to", "a.pub", "5", "3", "x.org"], ["recover"],
+                     ["recover", "out"], ["mint"], ["verify"], ["verify", "a", "m"],
+                     ["verify", "a", "m", "s", "x"], ["sign", "a", "m", "o", "s1"],
+                     ["sign", "a", "m", "o"], ["reshare", "3", "2", "a", "d", "s1"],
+                     ["reissue", "4", "a", "d", "s1"], ["recover", "--", "--help"],
+                     ["check", "a", "--key", "k"], ["version", "x"], ["keygen", "k"],
+                     ["help", "a", "b"]):
+            rc, out, err = self.run_cli(*args)
+            self.assertEqual((1, "", wrong_count(args[0])), (rc, out, err), args)
         self.assertTrue(USAGE.startswith(
-            "Ardessa Vantiro CLI\n  vantiro-cli selftest\n  vantiro-cli mint <n> <t> <fqdn> "
-            "<outdir>\n  vantiro-cli recover <outkey> <share1> <share2> ...\n"))
+            "Ardessa Vantiro CLI\n  vantiro-cli selftest\n  vantiro-cli mint [--to <pubfile>]... "
+            "<n> <t> <fqdn> <outdir>\n"))
         self.assertEqual([], self.files(self.tmp))
 
     def test_help_version_and_options(self):
@@ -205,10 +227,22 @@ class Dispatcher(CliCase):
                             out)
             self.assertEqual((0, out, ""), self.run_cli("help", name), name)
         self.assertEqual((0, ""), self.run_cli("mint", "--help", "5", "3", "x.org", "d")[::2])
+        self.assertEqual((0, ""), self.run_cli("mint", "5", "3", "x.org", "d", "--help")[::2])
+        self.assertIn("--to <pubfile>  seal the share to this custodian's public key (from "
+                      "keygen); given\n    once.", self.run_cli("reissue", "--help")[1])
         for args, err in ((["--frob"], "ERROR: unknown option --frob\n"),
                           (["-v"], "ERROR: unknown option -v\n"),
                           (["mint", "--frob", "5", "3", "x.org", "d"],
                            "ERROR: unknown option --frob\n"),
+                          (["mint", "5", "3", "x.org", "d", "--frob"],
+                           "ERROR: unknown option --frob\n"),
+                          (["mint", "5", "3", "x.org", "d", "--to"], "ERROR: --to needs a value\n"),
+                          (["recover", "o", "s1", "s2", "--to", "a"],
+                           "ERROR: recover does not take --to\n"),
+                          (["sign", "--split", "r1", "a", "m", "o", "s1", "s2", "--split", "r2"],
+                           "ERROR: --split is given twice\n"),
+                          (["reissue", "--to", "a", "4", "a", "d", "s1", "s2", "--to", "b"],
+                           "ERROR: --to is given twice\n"),
                           (["selftest", "--frob"], "ERROR: unknown option --frob\n")):
             self.assertEqual((1, "", err), self.run_cli(*args), args)
         self.assertEqual([], self.files(self.tmp))
@@ -333,6 +367,10 @@ class Mint(CliCase):
         for fqdn in bad:
             rc, out, err = self.run_cli("mint", "5", "3", fqdn, outdir)
             self.assertEqual((1, "", BAD_FQDN), (rc, out, err), repr(fqdn))
+        # The record's own name would be minted at _key._key.<zone>.
+        for fqdn in ("_key.example.org", "_KEY.example.org."):
+            self.assertEqual((1, "", "ERROR: give the zone name (example.org), not the record's "
+                                     "name\n"), self.run_cli("mint", "5", "3", fqdn, outdir))
         self.assertEqual([], self.files(outdir))
         longest = ".".join([l63, l63, l63, "a" * 56])  # 248 characters
         good = [longest, longest + ".", "example.com.", "_dmarc.x-y.Z9", l63, "a"]
@@ -353,20 +391,27 @@ class Mint(CliCase):
         parts.append("e" * (496 - length - 1))
         outdir = base.rstrip("/") + "/" + "/".join(parts)
         self.assertEqual(496, len(outdir))
+        too_long = outdir + "f"
         os.makedirs(outdir)
-        too_long = outdir + "/"  # 497 characters, the same directory
+        os.makedirs(too_long)
         rc, out, err = self.run_cli("mint", "16", "2", "example.com", too_long)
         self.assertEqual((1, "", "ERROR: outdir too long\n"), (rc, out, err))
-        self.assertEqual([], self.files(outdir))
-        rc, out, err = self.run_cli("mint", "16", "2", "example.com", outdir)
+        self.assertEqual([], self.files(too_long))
+        # Trailing slashes are not part of the name: the paths are printed once-slashed.
+        rc, out, err = self.run_cli("mint", "16", "2", "example.com", outdir + "//")
         self.assertEqual((0, ""), (rc, err))
         self.check_minted(outdir, 16, 2, "example.com", out)
 
     def test_outdir_missing(self):
         d = self.path("nope")
-        rc, out, err = self.run_cli("mint", "5", "3", "example.com", d)
-        self.assertEqual((1, "", f"ERROR: cannot write {d}/operator.pub\n"), (rc, out, err))
-        self.assertFalse(os.path.exists(d))
+        plain = self.path("plain")
+        with open(plain, "wb"):
+            pass
+        for where in (d, plain):
+            rc, out, err = self.run_cli("mint", "5", "3", "example.com", where)
+            self.assertEqual((1, "", f"ERROR: {where} is not an existing directory\n"),
+                             (rc, out, err))
+        self.assertEqual(["plain"], self.files(self.tmp))
 
     def test_key_txt_unwritable_is_reported_at_the_end(self):
         self.need_preload()
@@ -643,12 +688,14 @@ class Recover(CliCase):
         self.assertEqual((1, "", "ERROR: recover failed\n"), (rc, out, err))
         self.assertFalse(os.path.exists(self.path("k")))
 
-    def test_longer_share_file_uses_first_65_bytes(self):
+    def test_longer_share_file_is_refused(self):
         _, pub, shares = self.minted()
         long_share = self.path("long.share")
         with open(long_share, "wb") as f:
             f.write(read(shares[2]) + b"trailing bytes")
-        self.recover_ok(self.path("k"), [shares[0], shares[1], long_share], pub)
+        self.assertEqual((1, "", f"ERROR: {long_share} is not a 65-byte share\n"),
+                         self.run_cli("recover", self.path("k"), shares[0], shares[1], long_share))
+        self.assertFalse(os.path.exists(self.path("k")))
 
     def test_output_never_replaces_anything(self):
         outdir, pub, shares = self.minted()
@@ -743,6 +790,22 @@ def ed25519ctx_verify(pk, context, msg, sig):
     left, right = _ed_mul(s, ED_B), _ed_add(r, _ed_mul(h, a))
     return (left[0] * right[2] - right[0] * left[2]) % ED_P == 0 and \
         (left[1] * right[2] - right[1] * left[2]) % ED_P == 0
+
+
+def ed25519ctx_sign(seed, context, msg):
+    """RFC 8032 Ed25519ctx: the test's own signer, for records the tool must refuse."""
+    def encode(pt):
+        zi = pow(pt[2], ED_P - 2, ED_P)
+        x, y = pt[0] * zi % ED_P, pt[1] * zi % ED_P
+        return (y | (x & 1) << 255).to_bytes(32, "little")
+    h = hashlib.sha512(seed).digest()
+    a = int.from_bytes(h[:32], "little") & ~7 & ((1 << 254) - 1) | (1 << 254)
+    pk = encode(_ed_mul(a, ED_B))
+    dom = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
+    r = int.from_bytes(hashlib.sha512(dom + h[32:] + msg).digest(), "little") % ED_L
+    big_r = encode(_ed_mul(r, ED_B))
+    k = int.from_bytes(hashlib.sha512(dom + big_r + pk + msg).digest(), "little") % ED_L
+    return big_r + ((r + k * a) % ED_L).to_bytes(32, "little")
 
 
 def gf_mul(a, b):
@@ -1071,8 +1134,14 @@ class Custodians(CeremonyCase):
         rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", new_dir, *old[:3])
         self.assertEqual((1, "", f"ERROR: {new_dir}/share-01.share exists; nothing was written\n"),
                          (rc, out, err))
+        # A directory that is not there is named before anything is read.
+        for args in (["reshare", "3", "2"], ["reissue", "4"]):
+            rc, out, err = self.run_cli(*args, f"{outdir}/_key.txt", self.path("x"), *old[:3])
+            self.assertEqual((1, "", f"ERROR: {self.path('x')} is not an existing directory\n"),
+                             (rc, out, err))
         # Shares of another root are refused against the anchor.
         _, other_pub, other = self.ceremony(name="other")
+        os.makedirs(self.path("x"))
         rc, out, err = self.run_cli("reshare", "3", "2", f"{outdir}/_key.txt", self.path("x"),
                                     *other[:3])
         self.assertEqual((1, "", f"ERROR: the shares rebuild key {other_pub.hex()}, not the "
@@ -1128,6 +1197,31 @@ class Custodians(CeremonyCase):
         rc, out, err = self.run_cli("reissue", "7", f"{outdir}/_key.txt", out_dir, *given[:2])
         self.assertEqual((1, "", NOT_REBUILT), (rc, out, err))
         self.assertFalse(os.path.exists(f"{out_dir}/share-07.share"))
+
+    def test_unwritten_shares_say_what_still_holds(self):
+        self.need_preload()
+        outdir, pub, old = self.ceremony()
+        anchor = f"{outdir}/_key.txt"
+        new_dir, re_dir = self.path("new"), self.path("re")
+        os.makedirs(new_dir)
+        os.makedirs(re_dir)
+        rc, out, err = self.run_cli("reshare", "3", "2", anchor, new_dir, *old[:3], preload=True,
+                                    env={"VT_CREATE_FAIL": "share-02,share-03"})
+        self.assertEqual((1, f"ERROR: cannot write {new_dir}/share-02.share\n"
+                             f"ERROR: cannot write {new_dir}/share-03.share\n"
+                             "ERROR: 2 file(s) not written; this ceremony is incomplete\n"
+                             "ERROR: only 1 of 3 new shares were written, fewer than 2: this new "
+                             "split cannot be used; the old shares still hold\n"), (rc, err))
+        rc, out, err = self.run_cli("reissue", "4", anchor, re_dir, *old[:3], preload=True,
+                                    env={"VT_CREATE_FAIL": "share-04"})
+        self.assertEqual((1, f"ERROR: cannot write {re_dir}/share-04.share\n"
+                             "ERROR: 1 file(s) not written; this ceremony is incomplete\n"
+                             f"ERROR: {re_dir}/share-04.share was not written; the existing "
+                             "shares are unchanged\n"), (rc, err))
+        # Fewer shares than the split record names: said as such.
+        rc, out, err = self.run_cli("recover", "--split", f"{outdir}/shares.txt",
+                                    self.path("k"), *old[:2])
+        self.assertEqual((1, "", "ERROR: 2 shares given; this split needs 3\n"), (rc, out, err))
 
 
 class SplitRecords(CeremonyCase):
@@ -1331,8 +1425,9 @@ class SealedShares(CeremonyCase):
                                      "root; not opened (no --key for it)\n"), out)
         keys = lambda *xs: [w for x in xs for w in ("--key", custodians[x - 1][0])]
         msg = self.message()
-        rc, out, err = self.run_cli("sign", *keys(1, 3, 5), anchor, msg, self.path("m.sig"),
-                                    sealed[0], sealed[2], sealed[4])
+        # Options may follow the operands.
+        rc, out, err = self.run_cli("sign", anchor, msg, self.path("m.sig"), sealed[0],
+                                    sealed[2], sealed[4], *keys(1, 3, 5))
         self.assertEqual((0, ""), (rc, err))
         self.assertEqual(0, self.run_cli("verify", anchor, msg, self.path("m.sig"))[0])
         rc, out, err = self.run_cli("recover", *keys(2, 4, 5), self.path("r.key"), sealed[1],
@@ -1352,6 +1447,14 @@ class SealedShares(CeremonyCase):
                                     self.path("r2.key"), f"{new_dir}/share-01.sealed",
                                     f"{new_dir}/share-03.sealed")
         self.assertEqual((0, ""), (rc, err))
+        # Shares of the old and the new split are named by their headers, not combined.
+        new_split = read(f"{new_dir}/shares.txt").decode().split()[6]
+        rc, out, err = self.run_cli("recover", *keys(1, 2), "--key", fresh[0][0],
+                                    self.path("r3.key"), sealed[0], sealed[1],
+                                    f"{new_dir}/share-01.sealed")
+        self.assertEqual((1, "", f"ERROR: {sealed[0]} is a share of split {split}, "
+                                 f"{new_dir}/share-01.sealed of split {new_split}; give shares "
+                                 "of one split\n"), (rc, out, err))
         re_dir = self.path("re")
         os.makedirs(re_dir)
         rc, out, err = self.run_cli("reissue", *keys(1, 2, 5), "--to", fresh[3][1], "4", anchor,
@@ -1369,16 +1472,24 @@ class SealedShares(CeremonyCase):
         custodians = [self.keygen(f"c{i}") for i in range(1, 4)]
         (k1, p1), (k2, p2), (k3, p3) = custodians
         raw1 = self.message(bytes.fromhex(read(p1).decode()), "raw1.pub")
+        crlf1 = self.message(read(p1).replace(b"\n", b"\r\n"), "crlf1.pub")
         junk = self.message(read(p1).upper(), "junk.pub")
         zero = self.message(b"00" * 32 + b"\n", "zero.pub")
+        top = bytearray(bytes.fromhex(read(p1).decode()))
+        top[31] |= 0x80  # the same X25519 key to RFC 7748, but not the one --key yields
+        top1 = self.message(top.hex().encode() + b"\n", "top1.pub")
         empty = self.path("empty")
         os.makedirs(empty)
+        secret = "is not a custodian public key (a 32-byte file is a secret key; give its .pub file)"
         for tos, msg in (
                 ([p1, p2], "ERROR: 3 shares need 3 --to keys, one per share in share order\n"),
                 ([p1, p2, junk], f"ERROR: {junk} is not a custodian public key\n"),
                 ([p1, zero, p2], f"ERROR: {zero} is not a usable custodian key\n"),
-                ([p1, p2, raw1], f"ERROR: {p1} and {raw1} are the same custodian key; each share "
-                                 "goes to its own custodian\n")):
+                ([p2, p3, raw1], f"ERROR: {raw1} {secret}\n"),
+                ([k1, p2, p3], f"ERROR: {k1} {secret}\n"),
+                ([p2, p3, top1], f"ERROR: {top1} is not a usable custodian key\n"),
+                ([p1, p2, crlf1], f"ERROR: {p1} and {crlf1} are the same custodian key; each share "
+                                  "goes to its own custodian\n")):
             args = [w for p in tos for w in ("--to", p)]
             self.assertEqual((1, "", msg), self.run_cli("mint", *args, "3", "2", "example.com",
                                                         empty), tos)
@@ -1389,9 +1500,15 @@ class SealedShares(CeremonyCase):
         text = read(sealed[0])
         cut = self.message(text[:text.index(b"signature: ")], "cut.sealed")
         changed = self.message(text.replace(b"threshold: 3", b"threshold: 2"), "changed.sealed")
+        bom = self.message(b"\xef\xbb\xbf" + text, "bom.sealed")
+        blank = self.message(b"\n" + text, "blank.sealed")
+        longer = self.message(read(sealed[0]) + b"\n", "longer.sealed")
         keys = ["--key", k1, "--key", k2, "--key", k3]
         for share, msg in (
                 (cut, f"ERROR: {cut} is not a sealed share\n"),
+                (bom, f"ERROR: {bom} is not a sealed share\n"),
+                (blank, f"ERROR: {blank} is not a sealed share\n"),
+                (longer, f"ERROR: {longer} is not a sealed share\n"),
                 (changed, f"ERROR: {changed} is not signed by the root it names\n"),
                 (other_sealed[0], f"ERROR: {other_sealed[0]} is a share of key {other_pub.hex()}, "
                                   "not the anchor's key\n")):
@@ -1399,6 +1516,23 @@ class SealedShares(CeremonyCase):
                                         share, sealed[1], sealed[2])
             self.assertEqual((1, "", msg), (rc, out, err))
         self.assertFalse(os.path.exists(self.path("s.sig")))
+        # Fewer shares than their signed headers name; a --key that opens none in check.
+        self.assertEqual((1, "", "ERROR: 2 shares given; this split needs 3\n"),
+                         self.run_cli("recover", *keys, self.path("r.key"), *sealed[:2]))
+        rc, out, err = self.run_cli("check", anchor, f"{outdir}/shares.txt", sealed[0], "--key", k2)
+        self.assertEqual((1, f"ERROR: --key {k2} opens none of the shares given\n"), (rc, err))
+        self.assertTrue(out.endswith("not opened (no --key for it)\n"), out)
+        # A record of the same split under another threshold, signed by the same root.
+        root = self.path("root.key")
+        self.assertEqual(0, self.run_cli("recover", *keys, root, *sealed)[0])
+        lines = read(f"{outdir}/shares.txt").decode().split("\n")
+        body = "\n".join(lines[:3] + ["threshold: 2"] + lines[4:-2]) + "\n"
+        sig = ed25519ctx_sign(read(root)[:32], b"vantiro split v1", body.encode())
+        two = self.message(f"{body}signature: {sig.hex()}\n".encode(), "two.txt")
+        self.assertEqual((1, "", f"ERROR: {sealed[0]} is a share of a 3-of split; the split "
+                                 "record says 2\n"),
+                         self.run_cli("recover", "--split", two, *keys, self.path("r2.key"),
+                                      *sealed))
         self.assertEqual((1, "", f"ERROR: no --key opens {sealed[2]} (it is sealed to "
                                  f"{read(p3).decode()[:16]}...)\n"),
                          self.run_cli("recover", "--key", k1, "--key", k2, self.path("r.key"),

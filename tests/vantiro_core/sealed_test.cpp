@@ -131,6 +131,21 @@ TEST(VantiroSealedShare, MadeOnlyByAConsistentRootForAUsableKey) {
         << hex;
   }
   EXPECT_EQ(0, vantiro_custodian_key_has_small_order(m.pk));
+
+  // Other encodings of a usable key (bit 255 set; u + p) are refused: the custodian's
+  // secret key yields the canonical one, so nothing sealed to them would ever open.
+  vt::bytes top(m.pk, m.pk + 32);
+  top[31] |= 0x80;
+  const vt::bytes above_p =
+      vt::from_hex("efffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f");
+  for (const vt::bytes& u : {top, above_p}) {
+    EXPECT_EQ(0, vantiro_custodian_key_is_canonical(u.data())) << vt::to_hex(u);
+    EXPECT_EQ(-1, vantiro_sealed_share_make(m.root, m.split, 2, rec, u.data(), out, sizeof out, &len));
+  }
+  const vt::bytes below_p =
+      vt::from_hex("ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f");
+  EXPECT_EQ(1, vantiro_custodian_key_is_canonical(below_p.data()));
+  EXPECT_EQ(1, vantiro_custodian_key_is_canonical(m.pk));
 }
 
 }  // namespace
