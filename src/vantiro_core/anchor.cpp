@@ -8,9 +8,19 @@
 //   <blank> [ttl] [class] TXT [(] "<str>"... [)]      order, or a zone line with no owner
 //   <owner> descriptive text "<str>"...               host
 //   <owner> text = "<str>"...                         nslookup
-// and the joined strings are the record. Windows' nslookup puts the strings on a line of
-// their own after "<owner> text =" and a blank line; that owner carries over to them. A
-// line of any other form, or of an owner that is not "_key[.<name>]", holds no record.
+// and the joined strings are the record.
+//
+// Owners are read as a zone file means them. A line that begins with a word (not a
+// comment, a '$' directive or a bare record) names the current owner, whatever else it
+// holds; a record with no owner of its own has the current owner, so a record below
+// "www IN A ..." is www's. Windows' nslookup, which puts the strings on a line of their
+// own after "<owner> text =", is read the same way. "$ORIGIN <name>" sets the origin
+// (a relative name below the one before); "@" is the origin, and a name without a
+// trailing dot is joined to it. With no origin, a relative name stays as given and "@"
+// names no "_key" owner. A record before any owner takes the origin, or with none has no
+// owner at all (dig +short, the record alone). Only records with no owner and those
+// whose resolved owner is "_key[.<name>]" are anchors; an owner longer than
+// vantiro_anchor::owner holds is no anchor's.
 #include <cstring>
 
 #include "core_internal.h"
@@ -170,11 +180,9 @@ struct Lexer {
 
 // What a line holds.
 struct Line {
-  enum Kind { Blank, Other, Record, OwnerNext } kind = Other;
-  Span owner;             // Record, OwnerNext: the owner token, empty when there is none
-  bool owner_ok = false;  // the owner is an anchor's (always so when empty)
-  bool alone = false;     // Record: the strings alone, with nothing before them
-  ::Record rec{};         // Record
+  enum Kind { Other, Record, Origin } kind = Other;
+  Span owner;     // the owner word that begins the line, empty when none; Origin: the name
+  ::Record rec{};  // Record
 };
 
 Line scan_line(const char* p, size_t n) {
@@ -187,17 +195,20 @@ Line scan_line(const char* p, size_t n) {
   while (bare.n > 0 && is_blank(bare.p[bare.n - 1])) --bare.n;
   if (parse_record(bare.p, bare.n, &line.rec)) {
     line.kind = Line::Record;
-    line.owner_ok = true;
     return line;
   }
 
   Lexer lx{p, n};
   Tok t = lx.next();
-  if (t == Tok::End) {
-    line.kind = Line::Blank;
+  if (t == Tok::End) return line;
+  const bool owned = !is_blank(p[0]) && t == Tok::Word;
+  if (owned && lx.word.p[0] == '$') {  // a directive: only $ORIGIN matters here
+    if (is_word(lx.word, "$origin") && lx.next() == Tok::Word) {
+      line.kind = Line::Origin;
+      line.owner = lx.word;
+    }
     return line;
   }
-  const bool owned = !is_blank(p[0]) && t == Tok::Word;
   if (owned) {
     line.owner = lx.word;
     t = lx.next();
@@ -209,11 +220,6 @@ Line scan_line(const char* p, size_t n) {
   } else if (t == Tok::Word && owned && is_word(lx.word, "text")) {  // nslookup
     if (lx.next() != Tok::Word || !is_word(lx.word, "=")) return line;
     t = lx.next();
-    if (t == Tok::End) {
-      line.kind = Line::OwnerNext;
-      line.owner_ok = owner_ok(line.owner);
-      return line;
-    }
   } else if (t == Tok::Word) {  // a zone line: TTL and class, each at most once, then TXT
     bool ttl = false, cls = false;
     for (;;) {
@@ -233,8 +239,6 @@ Line scan_line(const char* p, size_t n) {
     }
   } else if (owned) {
     return line;
-  } else {
-    line.alone = true;
   }
   if (t != Tok::String) return line;
   while (t == Tok::String) t = lx.next();
@@ -245,8 +249,46 @@ Line scan_line(const char* p, size_t n) {
   if (t != Tok::End || lx.too_long || !parse_record(lx.joined, lx.joined_len, &line.rec))
     return line;
   line.kind = Line::Record;
-  line.owner_ok = line.owner.n == 0 || owner_ok(line.owner);
   return line;
+}
+
+// A domain name resolved as a zone file means it, kept while it fits an anchor's owner.
+struct Name {
+  char s[kOwnerMax] = {};
+  size_t n = 0;
+  bool set = false;
+  bool fits = true;
+
+  void put(Span w) {
+    if (!fits || w.n > kOwnerMax - n) {
+      fits = false;
+      return;
+    }
+    std::memcpy(s + n, w.p, w.n);
+    n += w.n;
+  }
+  Span span() const { return Span{s, n}; }
+  // Whether a record of this owner is an anchor.
+  bool anchor() const { return fits && owner_ok(span()); }
+};
+
+// w read below origin: "@" is the origin, a name without a trailing dot is joined to it
+// (once: below the root "." it takes no second dot); with no origin, w as given.
+Name resolve(Span w, const Name& origin) {
+  Name r;
+  r.set = true;
+  const bool at = is_word(w, "@");
+  if (!origin.set || (!at && w.p[w.n - 1] == '.')) {
+    r.put(w);
+    return r;
+  }
+  if (!at) {
+    r.put(w);
+    if (!is_word(origin.span(), ".")) r.put(Span{".", 1});
+  }
+  r.fits = r.fits && origin.fits;
+  r.put(origin.span());
+  return r;
 }
 
 }  // namespace
@@ -315,9 +357,8 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
 
   Record seen[kMaxRecords];
   size_t count = 0;
-  Span owner;         // of the first record line that has one
-  Span next_owner;    // Windows' nslookup: the owner of the strings on a coming line
-  int next_kind = 0;  // 0 none, 1 an anchor's owner, -1 another owner
+  Name origin, current;  // $ORIGIN, and the owner of the last line that named one
+  Name first;            // the owner of the first anchor record that has one
   const char* p = reinterpret_cast<const char*>(data);
   size_t i = len >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   while (i < len) {
@@ -326,20 +367,15 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
     Line line = scan_line(p + i, end - i);
     i = end + (end + 1 < len && p[end] == '\r' && p[end + 1] == '\n' ? 2 : 1);
 
-    if (line.kind == Line::Blank) continue;
-    if (line.kind == Line::OwnerNext) {
-      next_owner = line.owner;
-      next_kind = line.owner_ok ? 1 : -1;
+    if (line.kind == Line::Origin) {
+      origin = resolve(line.owner, origin);
       continue;
     }
-    const int carried = next_kind;
-    next_kind = 0;
-    if (line.kind != Line::Record || !line.owner_ok) continue;
-    if (line.alone && carried != 0) {
-      if (carried < 0) continue;
-      line.owner = next_owner;
-    }
-    if (owner.n == 0) owner = line.owner;
+    if (line.owner.n != 0) current = resolve(line.owner, origin);
+    if (line.kind != Line::Record) continue;
+    const Name& owner = current.set ? current : origin;
+    if (owner.set && !owner.anchor()) continue;
+    if (!first.set) first = owner;
     size_t j = 0;
     while (j < count && std::memcmp(&seen[j], &line.rec, sizeof line.rec) != 0) ++j;
     if (j == count && count < kMaxRecords) seen[count++] = line.rec;  // the bound is never hit
@@ -355,7 +391,7 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
   std::memcpy(a.key, seen[0].key, sizeof a.key);
   std::memcpy(a.sig, seen[0].sig, sizeof a.sig);
   a.has_sig = 1;
-  if (owner.n != 0) std::memcpy(a.owner, owner.p, owner.n);
+  if (first.set) std::memcpy(a.owner, first.s, first.n);
   *out = a;
   return 0;
 }

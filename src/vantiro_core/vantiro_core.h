@@ -103,7 +103,8 @@ struct vantiro_anchor {
   uint8_t key[VANTIRO_KEY_SIZE];
   uint8_t sig[VANTIRO_SIG_SIZE];
   int has_sig;     // 0 for a raw public key
-  char owner[256]; // the owner name as the text gives it ("_key.<fqdn>", "_key"), else empty
+  char owner[256]; // the record's owner ("_key.<fqdn>", "_key"), resolved against $ORIGIN
+                   // when the text sets one; empty when the record has no owner
 };
 
 // What vantiro_anchor_parse refuses.
@@ -119,9 +120,13 @@ enum : int {
 // VANTIRO_ANCHOR_TEXT_MAX bytes that holds exactly one record "k=<64 hex> s=<128 hex>"
 // (lower case) - the record alone, bare or quoted; a zone line with TTL and class in
 // either order; the output of dig, kdig, host or nslookup; or a zone file, whose other
-// lines are skipped. A UTF-8 byte-order mark, blank lines, LF, CRLF or CR line ends and
-// ';' comments outside quotes are allowed; a record split into several quoted strings is
-// joined as DNS joins them. The same record given more than once counts once.
+// lines are skipped. Owners are read as a zone file means them: a line with no owner has
+// the owner of the last line that names one (of any type), $ORIGIN and "@" apply, and a
+// relative name stays as given when no origin is set. Only a record whose owner is "_key"
+// or "_key.<name>" counts, or one with no owner before it and no origin. A UTF-8
+// byte-order mark, blank lines, LF, CRLF or CR line ends and ';' comments outside quotes
+// are allowed; a record split into several quoted strings is joined as DNS joins them.
+// The same record given more than once counts once.
 // 0 with the anchor in out, or one of the codes above (out untouched); *found, when not
 // null, receives the number of different records seen (0, 1, or more on SEVERAL).
 // Bounded: one pass, no recursion, no heap.

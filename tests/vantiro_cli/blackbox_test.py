@@ -952,7 +952,9 @@ class SignVerify(CeremonyCase):
             # a zone file with other records, CRLF line ends and a byte-order mark
             (f'\ufeff$ORIGIN example.com.\r\n@ 3600 IN TXT "v=spf1 -all"\r\n'
              f'_key 3600 in txt "{record}" ; the anchor\r\n@ IN MX 10 mail\r\n', 0,
-             verified.format(owner.format("_key"))),
+             verified.format(owner.format("_key.example.com."))),
+            # a line with no owner is the record of the owner above it, here www
+            (f'www IN TXT "hello"\n   IN TXT "{record}"\n', 1, "ERROR: {} " + NOT_AN_ANCHOR),
             (f'"{record}"\n"{other_record}"\n', 1, "ERROR: {} holds 2 anchor records; give the "
                                                      "one to use\n"),
             (f'"{record}"\n{record}\n', 0, verified.format("")),

@@ -172,6 +172,9 @@ TEST(VantiroAnchor, HeldFormsAndToolOutputsParseAndOthersAreRefused) {
   // The captured zone file without the second record of _key.two: anchor 1, three times.
   const std::string zone_one = without(kZoneFile, std::string("_key.two.example.org. 3600 IN TXT \"") +
                                                        record_of(two) + "\"\n");
+  // The longest origin below which "_key" is still a name: 247 characters and the root.
+  const std::string label = std::string(61, 'a') + ".", long_origin = label + label + label + label;
+  const std::string long_owner = "_key." + long_origin;
   std::string padded(VANTIRO_ANCHOR_TEXT_MAX - record.size() - 1, 'x');
   padded[0] = ';';
   padded += "\n" + record;
@@ -254,6 +257,22 @@ TEST(VantiroAnchor, HeldFormsAndToolOutputsParseAndOthersAreRefused) {
            record + "\"\r\n\r\n",
        0, 1, "_key.example.org", &minted},
       {"example.org\ttext =\r\n\r\n\t\"" + record + "\"\r\n", -1, 0, nullptr, nullptr},
+      // A line with no owner has the owner of the line before it, whatever that line's type;
+      // $ORIGIN and "@" resolve names as a zone file does, and the owner is reported resolved.
+      {"www IN TXT \"hello\"\n   IN TXT \"" + record + "\"\n", -1, 0, nullptr, nullptr},
+      {"www IN TXT \"hello\"\n\"" + record + "\"\n", -1, 0, nullptr, nullptr},
+      {zone + "\nwww 60 IN A 192.0.2.1\n\tIN TXT \"" + record_of(one) + "\"", 0, 1,
+       "_key.example.org", &minted},
+      {"_key.example.org. TXT \"v=1\"\n\t3600 TXT \"" + record + "\"", 0, 1, "_key.example.org.",
+       &minted},
+      {"$ORIGIN example.org.\n_key IN TXT \"" + record + "\"", 0, 1, "_key.example.org.", &minted},
+      {"$ORIGIN org.\n$ORIGIN _KEY.example ; sub\n@ TXT \"" + record + "\"", 0, 1,
+       "_KEY.example.org.", &minted},
+      {"@ TXT \"" + record + "\"", -1, 0, nullptr, nullptr},
+      {"$ORIGIN example.org.\n IN TXT \"" + record + "\"", -1, 0, nullptr, nullptr},
+      {"$ORIGIN " + long_origin + "\n_key TXT \"" + record + "\"", 0, 1,
+       long_owner.c_str(), &minted},
+      {"$ORIGIN " + long_origin + "\n_key.b TXT \"" + record + "\"", -1, 0, nullptr, nullptr},
   };
   for (const Row& r : rows) {
     const std::string shown = r.text.substr(0, 600);
