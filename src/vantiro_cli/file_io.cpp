@@ -1,6 +1,9 @@
 // Platform-specific file input and output: creation without replacing, owner-only secret
-// files, syncing files and directories, reading regular files only.
+// files, publishing a finished file under its name without replacing, syncing files and
+// directories, reading regular files only.
 #include "file_io.h"
+
+#include <cstring>
 
 #if defined(_WIN32)
 
@@ -56,6 +59,19 @@ FILE* handle_to_stream(HANDLE h, int flags, const char* mode) {
   return f;
 }
 
+// A public file's temporary keeps the access it is created with when it is moved to its
+// name, so it gets the default access from the start.
+constexpr bool kTempOwnerOnly = false;
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+bool name_taken() {
+  const DWORD e = GetLastError();
+  return e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS;
+}
+
+bool is_separator(char c) { return c == '/' || c == '\\' || c == ':'; }
+
 }  // namespace
 
 bool cli_path_exists(const char* path) {
@@ -88,6 +104,19 @@ FILE* cli_create_new(const char* path, bool secret) {
 int cli_remove(const char* path) {
   wchar_t wide[kWidePath];
   return widen(path, wide) && DeleteFileW(wide) ? 0 : -1;
+}
+
+int cli_make_public(FILE* f) {
+  (void)f;
+  return 0;
+}
+
+int cli_publish(const char* tmp, const char* final_path) {
+  wchar_t from[kWidePath];
+  wchar_t to[kWidePath];
+  if (!widen(tmp, from) || !widen(final_path, to)) return -1;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when anything exists at final_path.
+  return MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH) ? 0 : -1;
 }
 
 FILE* cli_stdin_binary() {
@@ -140,6 +169,46 @@ bool cli_regular_size(FILE* f, unsigned long long* left) {
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
+namespace {
+
+constexpr bool kTempOwnerOnly = true;
+
+unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+bool name_taken() { return errno == EEXIST; }
+
+bool is_separator(char c) { return c == '/'; }
+
+// How link fails on a file system without hard links (FAT answers EPERM).
+bool no_hard_links(int err) {
+  return err == EPERM || err == ENOTSUP || err == EMLINK || err == ENOSYS
+#if EOPNOTSUPP != ENOTSUP
+         || err == EOPNOTSUPP
+#endif
+      ;
+}
+
+int rename_noreplace(const char* from, const char* to) {
+#if defined(__linux__) && defined(__GLIBC__) && \
+    (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#elif defined(__linux__) && defined(SYS_renameat2)
+  constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE, where the headers lack it
+  return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kNoReplace));
+#else
+  // No rename that refuses an existing name: the file is not given one that could replace.
+  (void)from;
+  (void)to;
+  errno = ENOTSUP;
+  return -1;
+#endif
+}
+
+}  // namespace
 
 bool cli_path_exists(const char* path) {
   struct stat st {};
@@ -162,6 +231,24 @@ FILE* cli_create_new(const char* path, bool secret) {
 }
 
 int cli_remove(const char* path) { return unlink(path) == 0 ? 0 : -1; }
+
+int cli_make_public(FILE* f) {
+  // The umask is read by setting it and set back at once; no other thread creates files.
+  const mode_t mask = umask(0);
+  umask(mask);
+  return fchmod(fileno(f), 0666 & ~mask) == 0 ? 0 : -1;
+}
+
+int cli_publish(const char* tmp, const char* final_path) {
+  // link, like a rename that refuses, fails with EEXIST on anything at final_path, a
+  // dangling symbolic link included.
+  if (link(tmp, final_path) != 0)
+    return no_hard_links(errno) ? rename_noreplace(tmp, final_path) : -1;
+  // The file is whole under its name now. Should the temporary name stay, it is an
+  // owner-only second name that says what it is.
+  (void)unlink(tmp);
+  return 0;
+}
 
 FILE* cli_stdin_binary() { return stdin; }
 
@@ -208,3 +295,27 @@ bool cli_regular_size(FILE* f, unsigned long long* left) {
 }
 
 #endif
+
+namespace {
+// At most this much of a file name goes into its temporary name, which so stays within
+// the 255 bytes a name may have.
+constexpr size_t kTempNameKept = 200;
+unsigned g_temp_count = 0;
+}  // namespace
+
+FILE* cli_create_temp(const char* final_path, bool secret, char* tmp, size_t cap) {
+  const char* name = final_path + std::strlen(final_path);
+  while (name != final_path && !is_separator(name[-1])) --name;
+  const int dir_len = static_cast<int>(name - final_path);
+  size_t name_len = std::strlen(name);
+  if (name_len > kTempNameKept) name_len = kTempNameKept;
+  // Names planted in the directory are skipped, never opened; the count bounds the search.
+  for (int tries = 0; tries < 1000; ++tries) {
+    const int len = std::snprintf(tmp, cap, "%.*s.%.*s.tmp-%lu-%u", dir_len, final_path,
+                                  static_cast<int>(name_len), name, process_id(), ++g_temp_count);
+    if (len < 0 || static_cast<size_t>(len) >= cap) return nullptr;
+    FILE* f = cli_create_new(tmp, secret || kTempOwnerOnly);
+    if (f != nullptr || !name_taken()) return f;
+  }
+  return nullptr;
+}

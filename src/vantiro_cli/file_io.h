@@ -1,6 +1,7 @@
 // Private to the command-line module: the platform-specific parts of file input and output.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 // True when anything exists at path: a file, a directory, a FIFO, a device, or a symbolic
@@ -16,6 +17,23 @@ bool cli_is_directory(const char* path);
 // protected access-control list that grants the current user alone; a public file gets
 // the platform's default access.
 FILE* cli_create_new(const char* path, bool secret);
+
+// Creates a new file beside final_path to write it under a temporary name:
+// "." + its file name + ".tmp-" + the process id and a count, stored in tmp (cap bytes).
+// Owner-only from the start, as cli_create_new makes a secret file (on Windows a public
+// file gets the default access it keeps once published). A name already taken is never
+// opened; the next count is tried. Null on failure.
+FILE* cli_create_temp(const char* final_path, bool secret, char* tmp, size_t cap);
+
+// Gives a public file written under a temporary name the default access of a new file
+// (0666 less the umask) before it is published. 0 on success.
+int cli_make_public(FILE* f);
+
+// Gives the finished, closed temporary file tmp the name final_path, never replacing
+// anything there: a hard link then removal of tmp, or where the file system has no hard
+// links a rename that refuses an existing name. On failure tmp is left for the caller to
+// remove. 0 on success.
+int cli_publish(const char* tmp, const char* final_path);
 
 // Removes the file at path (one this program created and could not finish). 0 on success.
 int cli_remove(const char* path);

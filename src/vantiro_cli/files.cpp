@@ -1,4 +1,5 @@
-// Whole-file output: every file is created new, written in one piece and synced.
+// Whole-file output: every file is written in one piece under a temporary name, synced,
+// and only then given its name, so a crash never leaves a part of a file under that name.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,8 +9,14 @@
 
 namespace cli {
 
+namespace {
+// The longest path a system opens (4096 on Linux) and the temporary name's additions.
+constexpr size_t kTempPathBuf = 4096 + 64;
+}  // namespace
+
 int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
-  FILE* f = cli_create_new(path, secret);
+  char tmp[kTempPathBuf];
+  FILE* f = cli_create_temp(path, secret, tmp, sizeof tmp);
   if (f == nullptr) {
     std::fprintf(stderr, "ERROR: cannot write %s\n", path);
     return -1;
@@ -17,13 +24,19 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
   if (secret) std::setvbuf(f, nullptr, _IONBF, 0);
   bool ok = std::fwrite(data, 1, len, f) == len;
   ok = std::fflush(f) == 0 && ok;
-  ok = ok && cli_sync(f) == 0;
+  ok = ok && (secret || cli_make_public(f) == 0) && cli_sync(f) == 0;
   ok = std::fclose(f) == 0 && ok;
   if (!ok) {
-    // Created new above, so the half-written file is ours alone: it goes, rather than
-    // stay behind looking like a finished one.
-    cli_remove(path);
+    // Created new above, so the half-written file is ours alone: it goes.
+    cli_remove(tmp);
     std::fprintf(stderr, "ERROR: short write %s\n", path);
+    return -1;
+  }
+  // Publishing fails when anything has appeared at path since it was checked: nothing is
+  // replaced, and the finished copy goes too.
+  if (cli_publish(tmp, path) != 0) {
+    cli_remove(tmp);
+    std::fprintf(stderr, "ERROR: cannot write %s\n", path);
     return -1;
   }
   return 0;

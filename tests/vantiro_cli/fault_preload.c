@@ -10,11 +10,17 @@
  *   VT_FLIP_ON_REWIND=N:PATH  the N-th call of rewind (1-based) first inverts the first
  *                             byte of PATH: a file that changes between two passes
  *   VT_GROW_ON_FSTAT=PATH     every fstat that finds the file at PATH appends a byte to it
- *                             once it has looked: a file that grows while it is read */
+ *                             once it has looked: a file that grows while it is read
+ *   VT_KILL_AT_WRITE=N        the process kills itself (SIGKILL) at its N-th step of
+ *                             writing a file (1-based): just after an open with O_CREAT
+ *                             succeeds, or just before an fsync of a regular file, a link,
+ *                             a renameat2 or an unlink: a crash at a set point
+ *   VT_LINK_FAIL=1            link fails (EPERM), as on a file system without hard links */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -42,8 +48,17 @@ ssize_t getrandom(void* buf, size_t len, unsigned int flags) {
   return syscall(SYS_getrandom, buf, len, flags);
 }
 
+/* One more step of writing a file: the N-th of VT_KILL_AT_WRITE ends the process as a
+ * crash would, with no chance to clean up. */
+static void write_step(void) {
+  static long steps = 0;
+  const char* at = getenv("VT_KILL_AT_WRITE");
+  if (at != NULL && ++steps == atol(at)) kill(getpid(), SIGKILL);
+}
+
 int fsync(int fd) {
   struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) write_step();
   if (env_on("VT_FSYNC_FAIL") ||
       (env_on("VT_FSYNC_DIR_FAIL") && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))) {
     errno = EIO;
@@ -88,7 +103,33 @@ static int open_common(const char* name, const char* path, int flags, mode_t mod
     return -1;
   }
   int (*real_open)(const char*, int, ...) = (int (*)(const char*, int, ...))dlsym(RTLD_NEXT, name);
-  return real_open(path, flags, mode);
+  int fd = real_open(path, flags, mode);
+  if (fd >= 0 && (flags & O_CREAT)) write_step();
+  return fd;
+}
+
+int link(const char* from, const char* to) {
+  int (*real_link)(const char*, const char*) =
+      (int (*)(const char*, const char*))dlsym(RTLD_NEXT, "link");
+  write_step();
+  if (env_on("VT_LINK_FAIL")) {
+    errno = EPERM;
+    return -1;
+  }
+  return real_link(from, to);
+}
+
+int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
+  int (*real_renameat2)(int, const char*, int, const char*, unsigned int) =
+      (int (*)(int, const char*, int, const char*, unsigned int))dlsym(RTLD_NEXT, "renameat2");
+  write_step();
+  return real_renameat2(from_dir, from, to_dir, to, flags);
+}
+
+int unlink(const char* path) {
+  int (*real_unlink)(const char*) = (int (*)(const char*))dlsym(RTLD_NEXT, "unlink");
+  write_step();
+  return real_unlink(path);
 }
 
 /* open and open64 take the mode only with O_CREAT. */

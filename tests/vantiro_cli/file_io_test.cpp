@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "file_io.h"
@@ -43,6 +44,36 @@ TEST(CreateNew, RefusesAnExistingFileAndLeavesIt) {
   EXPECT_EQ(4u, std::fread(buf, 1, sizeof buf, f));
   std::fclose(f);
   EXPECT_EQ(std::string("kept"), buf);
+  std::remove(path.c_str());
+}
+
+std::string contents(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "(none)";
+  char buf[16] = {};
+  const size_t got = std::fread(buf, 1, sizeof buf, f);
+  std::fclose(f);
+  return std::string(buf, got);
+}
+
+// A finished temporary takes its name only where nothing is: a file that appeared there
+// since the name was checked stays as it was, and the temporary is left for removal.
+TEST(Publish, GivesTheNameOnceAndNeverReplaces) {
+  const std::string path = scratch_path("vt-publish");
+  std::remove(path.c_str());
+  char tmp[4200];
+  for (const char* text : {"first", "second"}) {
+    FILE* f = cli_create_temp(path.c_str(), true, tmp, sizeof tmp);
+    ASSERT_NE(nullptr, f);
+    EXPECT_NE(nullptr, std::strstr(tmp, ".vt-publish.tmp-"));
+    std::fputs(text, f);
+    std::fclose(f);
+    const bool first = std::string(text) == "first";
+    EXPECT_EQ(first ? 0 : -1, cli_publish(tmp, path.c_str()));
+    EXPECT_EQ(!first, cli_path_exists(tmp));
+    EXPECT_EQ("first", contents(path));
+    cli_remove(tmp);
+  }
   std::remove(path.c_str());
 }
 
