@@ -40,6 +40,14 @@ if(Python3_Interpreter_FOUND)
     set_tests_properties(vantiro_cli_blackbox PROPERTIES RUN_SERIAL TRUE)
   endif()
 
+  # The README's walkthroughs, run literally as written (bash, a POSIX shell's tools).
+  if(NOT VANTIRO_WINDOWS_CROSS)
+    add_test(NAME vantiro_cli_readme
+             COMMAND ${Python3_EXECUTABLE} "${CMAKE_CURRENT_SOURCE_DIR}/vantiro_cli/readme_test.py"
+                     --cli $<TARGET_FILE:vantiro-cli> --readme "${PROJECT_SOURCE_DIR}/README.md")
+    set_tests_properties(vantiro_cli_readme PROPERTIES TIMEOUT 600 LABELS "blackbox")
+  endif()
+
   # Memory residue: core dumps at process exit searched for every secret of the run.
   find_program(GDB_EXECUTABLE gdb)
   if(GDB_EXECUTABLE AND NOT VANTIRO_SANITIZE AND NOT VANTIRO_WINDOWS_CROSS)
