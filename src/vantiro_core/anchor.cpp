@@ -18,9 +18,9 @@
 // (a relative name below the one before); "@" is the origin, and a name without a
 // trailing dot is joined to it. With no origin, a relative name stays as given and "@"
 // names no "_key" owner. A record before any owner takes the origin, or with none has no
-// owner at all (dig +short, the record alone). Only records with no owner and those
-// whose resolved owner is "_key[.<name>]" are anchors; an owner longer than
-// vantiro_anchor::owner holds is no anchor's.
+// owner at all. Records whose resolved owner is "_key[.<name>]" are anchors, and records
+// with no owner only in a text that names no owner anywhere (dig +short, the record
+// alone); an owner longer than vantiro_anchor::owner holds is no anchor's.
 #include <cstring>
 
 #include "core_internal.h"
@@ -356,6 +356,7 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
   }
 
   Record seen[kMaxRecords];
+  bool owned[kMaxRecords];  // seen under a "_key" owner, not only with no owner at all
   size_t count = 0;
   Name origin, current;  // $ORIGIN, and the owner of the last line that named one
   Name first;            // the owner of the first anchor record that has one
@@ -378,7 +379,20 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
     if (!first.set) first = owner;
     size_t j = 0;
     while (j < count && std::memcmp(&seen[j], &line.rec, sizeof line.rec) != 0) ++j;
-    if (j == count && count < kMaxRecords) seen[count++] = line.rec;  // the bound is never hit
+    if (j == count && count < kMaxRecords) {  // the bound is never hit
+      seen[count] = line.rec;
+      owned[count++] = false;
+    }
+    if (j < count) owned[j] = owned[j] || owner.set;
+  }
+  // A record with no owner is an anchor only where the text names no owner anywhere
+  // (dig +short, the record alone): in a zone file it would be the record of a name
+  // the text does not show.
+  if (current.set || origin.set) {
+    size_t kept = 0;
+    for (size_t j = 0; j < count; ++j)
+      if (owned[j]) seen[kept++] = seen[j];
+    count = kept;
   }
 
   if (found != nullptr) *found = static_cast<int>(count);

@@ -123,7 +123,8 @@ enum : int {
 // lines are skipped. Owners are read as a zone file means them: a line with no owner has
 // the owner of the last line that names one (of any type), $ORIGIN and "@" apply, and a
 // relative name stays as given when no origin is set. Only a record whose owner is "_key"
-// or "_key.<name>" counts, or one with no owner before it and no origin. A UTF-8
+// or "_key.<name>" counts, or one with no owner in a text that names no owner and no
+// origin anywhere (dig +short, the record alone). A UTF-8
 // byte-order mark, blank lines, LF, CRLF or CR line ends and ';' comments outside quotes
 // are allowed; a record split into several quoted strings is joined as DNS joins them.
 // The same record given more than once counts once.

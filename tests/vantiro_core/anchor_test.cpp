@@ -233,7 +233,7 @@ TEST(VantiroAnchor, HeldFormsAndToolOutputsParseAndOthersAreRefused) {
       // How many: the same record twice is one, two different ones are refused.
       {zone + "\n" + record + "\n" + zone, 0, 1, "_key.example.org", &minted},
       {zone + "\n" + record_of(one), -2, 2, nullptr, nullptr},
-      {record_of(two) + "\n" + zone + "\n" + record_of(one), -2, 3, nullptr, nullptr},
+      {record_of(two) + "\n" + zone + "\n" + record_of(one), -2, 2, nullptr, nullptr},
       // The largest text read, and a byte more.
       {padded, 0, 1, "", &minted},
       {" " + padded, -5, 0, nullptr, nullptr},
@@ -269,6 +269,9 @@ TEST(VantiroAnchor, HeldFormsAndToolOutputsParseAndOthersAreRefused) {
       {"$ORIGIN org.\n$ORIGIN _KEY.example ; sub\n@ TXT \"" + record + "\"", 0, 1,
        "_KEY.example.org.", &minted},
       {"@ TXT \"" + record + "\"", -1, 0, nullptr, nullptr},
+      {"   IN TXT \"" + record + "\"\nwww IN A 192.0.2.1\n", -1, 0, nullptr, nullptr},
+      {"\"" + record + "\"\n_key.example.org. TXT \"" + record + "\"\n", 0, 1,
+       "_key.example.org.", &minted},
       {"$ORIGIN example.org.\n IN TXT \"" + record + "\"", -1, 0, nullptr, nullptr},
       {"$ORIGIN " + long_origin + "\n_key TXT \"" + record + "\"", 0, 1,
        long_owner.c_str(), &minted},
