@@ -81,8 +81,7 @@ bool parse_fields(const char* text, size_t n, vantiro_sealed_share* s) {
 }  // namespace
 
 int vantiro_custodian_keygen(uint8_t sk[32], uint8_t pk[32]) {
-  if (crypt_fill_random(sk, 32) != 0) {
-    secure_zero(sk, 32);
+  if (crypt_fill_random(sk, 32) != 0) {  // which has zeroed sk
     secure_zero(pk, 32);
     return -2;
   }
@@ -182,10 +181,8 @@ int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32
   if (!render_header(s, info, sizeof info, &info_len)) return -1;
   uint8_t rec[VANTIRO_RECORD_SIZE];
   if (hpke_open_base(rec, s->sealed, sk, reinterpret_cast<const uint8_t*>(info), info_len, nullptr,
-                     0, s->sealed + 32, kCtLen) != 0) {
-    secure_zero(rec, sizeof rec);
-    return -4;
-  }
+                     0, s->sealed + 32, kCtLen) != 0)
+    return -4;  // a refused open has zeroed rec
   uint8_t digest[32];
   core_share_digest(rec, digest);
   const bool as_named = rec[0] == s->x && core_equal_ct(digest, s->fingerprint, sizeof digest);

@@ -1,5 +1,5 @@
 // A random source that fails partway: key generation or any one coefficient draw of the
-// split, through this program's own OS random call.
+// split, or a custodian's key, through this program's own OS random call.
 #include <gtest/gtest.h>
 
 #include "core_support.h"
@@ -41,6 +41,20 @@ TEST(VantiroMintRandomFailure, AnyFailedDrawFailsTheMintAndWritesNoRecords) {
   g_fail_from = -1;
   EXPECT_EQ(0, m.rc);
   EXPECT_EQ(65, g_draws);
+}
+
+// A failed custodian key leaves both halves zero, whatever the buffers held.
+TEST(VantiroKeygenRandomFailure, BothKeysZero) {
+  vt::g_os_random_hook = fail_from_hook;
+  uint8_t sk[32], pk[32];
+  std::memset(sk, 0xAA, sizeof sk);
+  std::memset(pk, 0xAA, sizeof pk);
+  g_draws = 0;
+  g_fail_from = 1;
+  EXPECT_EQ(-2, vantiro_custodian_keygen(sk, pk));
+  g_fail_from = -1;
+  EXPECT_EQ(vt::bytes(32, 0), vt::bytes(sk, sk + 32));
+  EXPECT_EQ(vt::bytes(32, 0), vt::bytes(pk, pk + 32));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // be found there, which shows that the scan sees the call's frames.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "core_internal.h"
 #include "core_support.h"
 #include "crypt.h"
@@ -61,6 +63,17 @@ bytes row_of(const std::vector<uint8_t>& records, size_t i) {
   return bytes(at, at + 64);
 }
 
+// SHA-256's padded last block of a record, as the record's digest leaves it in its
+// context: the record's last share byte, then the padding and the bit length 520.
+bytes digest_last_block(const bytes& record) {
+  bytes block(64, 0);
+  block[0] = record[VANTIRO_RECORD_SIZE - 1];
+  block[1] = 0x80;
+  block[62] = 0x02;
+  block[63] = 0x08;
+  return block;
+}
+
 // The root as key generation makes it from a seed: seed || its public key.
 bytes root_of_seed(const uint8_t* seed) {
   uint8_t pk[32], sk[64];
@@ -90,27 +103,34 @@ void expect_visible_and_clean(const vt::StackSnapshot& snap, const bytes& left_p
     EXPECT_FALSE(snap.holds(secrets[i])) << "secret " << i << " left on the stack";
 }
 
+// The sealed mint's records are the caller's scratch: zero after the call, on every path;
+// its share rows are read back from the sealed texts with the custodians' keys.
 TEST(VantiroWipes, MintLeavesNoRootNoShareRow) {
+  enum How { kPlain, kRecorded, kSealed };  // recorded: with the split record
   struct {
     int n, t;
     size_t anchor_size;
     long fail_from;
     int rc;
-    bool recorded;  // with the split record, signed while the root lives
+    How how;
   } cases[] = {
-      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, false},
-      {16, 16, VANTIRO_ANCHOR_SIZE, -1, 0, false},
-      {5, 3, VANTIRO_ANCHOR_SIZE - 1, -1, -5, false},
+      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, kPlain},
+      {16, 16, VANTIRO_ANCHOR_SIZE, -1, 0, kPlain},
+      {5, 3, VANTIRO_ANCHOR_SIZE - 1, -1, -5, kPlain},
       // Every coefficient draw fails: zero coefficients, so every share row is the root.
-      {5, 3, VANTIRO_ANCHOR_SIZE, 2, -2, false},
-      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, true},
-      {16, 2, VANTIRO_ANCHOR_SIZE, -1, 0, true},
+      {5, 3, VANTIRO_ANCHOR_SIZE, 2, -2, kPlain},
+      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, kRecorded},
+      {16, 2, VANTIRO_ANCHOR_SIZE, -1, 0, kRecorded},
       // The split id's draw (after the key and 64 coefficient draws) fails.
-      {5, 3, VANTIRO_ANCHOR_SIZE, 66, -2, true},
+      {5, 3, VANTIRO_ANCHOR_SIZE, 66, -2, kRecorded},
+      {5, 3, VANTIRO_ANCHOR_SIZE, -1, 0, kSealed},
+      // The first seal's draw (after the split id's) fails, with every record written.
+      {5, 3, VANTIRO_ANCHOR_SIZE, 67, -2, kSealed},
   };
+  uint8_t sks[5 * 32], pks[5 * 32];  // drawn before any draw is scripted
+  for (size_t i = 0; i < 5; ++i) ASSERT_EQ(0, vantiro_custodian_keygen(sks + 32 * i, pks + 32 * i));
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.n << "/" << c.t << " rc " << c.rc << " recorded "
-                                    << c.recorded);
+    SCOPED_TRACE(testing::Message() << c.n << "/" << c.t << " rc " << c.rc << " how " << c.how);
     uint8_t pub[32];
     std::vector<uint8_t> records(static_cast<size_t>(c.n) * VANTIRO_RECORD_SIZE, 0);
     std::vector<char> anchor(VANTIRO_ANCHOR_SIZE);
@@ -119,11 +139,18 @@ TEST(VantiroWipes, MintLeavesNoRootNoShareRow) {
     vantiro_split_record rec;
     std::vector<char> text(VANTIRO_SPLIT_TEXT_MAX);
     size_t text_len = 0;
+    auto sealed = std::make_unique<char[][VANTIRO_SEALED_TEXT_MAX]>(5);
+    size_t sealed_len[5] = {};
     const vt::StackSnapshot snap = vt::stack_after([&] {
-      rc = c.recorded ? vantiro_mint_recorded(c.n, c.t, pub, records.data(), anchor.data(),
-                                              c.anchor_size, &rec, text.data(), text.size(),
-                                              &text_len)
-                      : vantiro_mint(c.n, c.t, pub, records.data(), anchor.data(), c.anchor_size);
+      if (c.how == kSealed)
+        rc = vantiro_mint_sealed(c.n, c.t, pks, pub, records.data(), anchor.data(), c.anchor_size,
+                                 &rec, text.data(), text.size(), &text_len, sealed.get(),
+                                 sealed_len);
+      else if (c.how == kRecorded)
+        rc = vantiro_mint_recorded(c.n, c.t, pub, records.data(), anchor.data(), c.anchor_size,
+                                   &rec, text.data(), text.size(), &text_len);
+      else
+        rc = vantiro_mint(c.n, c.t, pub, records.data(), anchor.data(), c.anchor_size);
     });
     vt::g_os_random_hook = nullptr;
     ASSERT_EQ(c.rc, rc);
@@ -131,7 +158,17 @@ TEST(VantiroWipes, MintLeavesNoRootNoShareRow) {
 
     std::vector<bytes> secrets = {root_of_seed(g_draws.stream.data())};
     ASSERT_EQ(bytes(pub, pub + 32), bytes(secrets[0].begin() + 32, secrets[0].end()));
-    if (rc == 0) {
+    if (c.how == kSealed) {
+      EXPECT_EQ(bytes(records.size(), 0), records) << "clear records left the sealed mint";
+      for (size_t i = 0; rc == 0 && i < static_cast<size_t>(c.n); ++i) {
+        vantiro_sealed_share s;
+        bytes opened(VANTIRO_RECORD_SIZE);
+        ASSERT_EQ(0, vantiro_sealed_share_parse(reinterpret_cast<const uint8_t*>(sealed[i]),
+                                                sealed_len[i], &s));
+        ASSERT_EQ(0, vantiro_sealed_share_open(&s, sks + 32 * i, opened.data()));
+        secrets.push_back(row_of(opened, 0));
+      }
+    } else if (rc == 0) {
       for (size_t i = 0; i < static_cast<size_t>(c.n); ++i) secrets.push_back(row_of(records, i));
     }
     const bytes message = cat(bytes(pub, pub + 32), bytes{'o', 'p', 'e', 'r', 'a', 't', 'o', 'r'});
@@ -333,6 +370,39 @@ TEST(VantiroWipes, OneSplitProofLeavesNoShareRowNoRoot) {
     for (size_t i = 0; i < static_cast<size_t>(k); ++i) secrets.push_back(row_of(c.recs, i));
     expect_visible_and_clean(snap, bytes(derived.begin() + 32, derived.end()), secrets);
   }
+}
+
+// Opening a sealed share leaves the record in the caller's buffer alone (nor its digest's
+// last block), and a refused open (a changed tag) leaves it nowhere; the recipient key it
+// derives stays in its frame.
+TEST(VantiroWipes, SealedOpenLeavesNoRecord) {
+  uint8_t root_pk[32], root[64], sk[32], pk[32];
+  ASSERT_EQ(0, ed25519_keypair(root_pk, root));
+  bytes records(2 * VANTIRO_RECORD_SIZE);
+  ASSERT_EQ(0, vantiro_split(2, 2, root, records.data()));
+  ASSERT_EQ(0, vantiro_custodian_keygen(sk, pk));
+  const uint8_t split[VANTIRO_SPLIT_ID_SIZE] = {7};
+  char text[VANTIRO_SEALED_TEXT_MAX];
+  size_t len = 0;
+  ASSERT_EQ(0, vantiro_sealed_share_make(root, split, 2, records.data(), pk, text, sizeof text, &len));
+  vantiro_sealed_share sealed;
+  ASSERT_EQ(0, vantiro_sealed_share_parse(reinterpret_cast<const uint8_t*>(text), len, &sealed));
+  const bytes record(records.begin(), records.begin() + VANTIRO_RECORD_SIZE);
+  for (int want : {0, -4}) {
+    SCOPED_TRACE(want);
+    vantiro_sealed_share s = sealed;
+    if (want != 0) s.sealed[sizeof s.sealed - 1] ^= 1;
+    bytes out(VANTIRO_RECORD_SIZE, 0);
+    int rc = 99;
+    const vt::StackSnapshot snap =
+        vt::stack_after([&] { rc = vantiro_sealed_share_open(&s, sk, out.data()); });
+    ASSERT_EQ(want, rc);
+    EXPECT_EQ(rc == 0 ? record : bytes(VANTIRO_RECORD_SIZE, 0), out);
+    expect_visible_and_clean(snap, bytes(pk, pk + 32),
+                             {record, bytes(sk, sk + 32), digest_last_block(record)});
+  }
+  secure_zero(root, sizeof root);
+  secure_zero(sk, sizeof sk);
 }
 
 TEST(VantiroWipes, SignLeavesNoDerivedSecretKey) {
