@@ -16,13 +16,6 @@ namespace {
 // record + "\"\n" is at most 459 characters.
 constexpr size_t kDnsLineBuf = 512;
 
-bool is_separator(char c) {
-#if defined(_WIN32)
-  if (c == '\\') return true;
-#endif
-  return c == '/';
-}
-
 // True for a name that begins with "_key." in any letter case: the anchor's own name,
 // given where the zone's is meant.
 bool names_the_record(const char* fqdn) {
@@ -50,7 +43,7 @@ bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kP
   if (refuse_stdin_output(outdir)) return false;
   // "out/" names the directory "out": its files are printed as out/share-01.share.
   size_t len = std::strlen(outdir);
-  while (len > 1 && is_separator(outdir[len - 1])) --len;
+  while (len > 1 && cli_is_separator(outdir[len - 1])) --len;
   // The longest path written is that of the share at max_x (operator.pub, _key.txt and
   // shares.txt are shorter); none may be cut short.
   const int longest = std::snprintf(nullptr, 0, "%.*s/share-%02d.%s", static_cast<int>(len),

@@ -70,7 +70,8 @@ bool name_taken() {
   return e == ERROR_FILE_EXISTS || e == ERROR_ALREADY_EXISTS;
 }
 
-bool is_separator(char c) { return c == '/' || c == '\\' || c == ':'; }
+// Where a path's file name begins: also after a drive ("C:name").
+bool ends_directory_part(char c) { return cli_is_separator(c) || c == ':'; }
 
 }  // namespace
 
@@ -181,7 +182,7 @@ unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
 bool name_taken() { return errno == EEXIST; }
 
-bool is_separator(char c) { return c == '/'; }
+bool ends_directory_part(char c) { return cli_is_separator(c); }
 
 // How link fails on a file system without hard links (FAT answers EPERM).
 bool no_hard_links(int err) {
@@ -296,6 +297,13 @@ bool cli_regular_size(FILE* f, unsigned long long* left) {
 
 #endif
 
+bool cli_is_separator(char c) {
+#if defined(_WIN32)
+  if (c == '\\') return true;
+#endif
+  return c == '/';
+}
+
 namespace {
 // At most this much of a file name goes into its temporary name, which so stays within
 // the 255 bytes a name may have.
@@ -305,7 +313,7 @@ unsigned g_temp_count = 0;
 
 FILE* cli_create_temp(const char* final_path, bool secret, char* tmp, size_t cap) {
   const char* name = final_path + std::strlen(final_path);
-  while (name != final_path && !is_separator(name[-1])) --name;
+  while (name != final_path && !ends_directory_part(name[-1])) --name;
   const int dir_len = static_cast<int>(name - final_path);
   size_t name_len = std::strlen(name);
   if (name_len > kTempNameKept) name_len = kTempNameKept;

@@ -8,6 +8,9 @@
 // link (a dangling one included).
 bool cli_path_exists(const char* path);
 
+// True for a character that separates a path's directories: '/', and on Windows also '\\'.
+bool cli_is_separator(char c);
+
 // True when path names a directory (a symbolic link to one included).
 bool cli_is_directory(const char* path);
 
