@@ -292,3 +292,114 @@ int hpke_seal_base(uint8_t enc[32], uint8_t* ct, const uint8_t pk_r[32], const u
 int hpke_open_base(uint8_t* pt, const uint8_t enc[32], const uint8_t sk_r[32],
                    const uint8_t* info, size_t info_len, const uint8_t* aad, size_t aad_len,
                    const uint8_t* ct, size_t ct_len);
+
+// ---- ChaCha20-Poly1305 (RFC 8439) --------------------------------------------------
+
+constexpr size_t CHACHA20POLY1305_TAG_LEN = 16;
+
+// AEAD encryption: 0, with the ciphertext (plain_len bytes) in cipher and the tag in tag;
+// -1, writing nothing, when plain_len exceeds 2^38 - 64 bytes (the 32-bit block counter,
+// started at 1, would wrap) or a pointer is null (aad and plain may be null when their
+// length is 0). cipher may be plain. The key stream, the one-time Poly1305 key and every
+// intermediate state are wiped before returning.
+int chacha20poly1305_encrypt(const uint8_t key[32], const uint8_t nonce[12], const uint8_t* aad,
+                             size_t aad_len, const uint8_t* plain, size_t plain_len,
+                             uint8_t* cipher, uint8_t tag[16]);
+// AEAD decryption: the tag is checked first, in constant time; 0 with the plaintext
+// (cipher_len bytes) in plain; -1, writing nothing to plain, when the tag does not verify,
+// the length is out of bounds or a pointer is null. plain may be cipher.
+int chacha20poly1305_decrypt(const uint8_t key[32], const uint8_t nonce[12], const uint8_t* aad,
+                             size_t aad_len, const uint8_t* cipher, size_t cipher_len,
+                             const uint8_t tag[16], uint8_t* plain);
+
+// ---- Bech32 (BIP 173, without its 90-character limit) and base64 -----------------------
+
+// Encodes the human-readable part hrp (1 to 83 characters, ASCII 33..126, no upper case)
+// and len data bytes (regrouped from 8 to 5 bits, the last group zero-padded) with the
+// 6-character checksum: "<hrp>1<data><checksum>", all in upper case when upper is non-zero,
+// and a NUL. 0; -1 (out untouched) when hrp is refused or cap is too small. The 5-bit
+// groups of the data are wiped: identities are secret.
+int bech32_encode(const char* hrp, const uint8_t* data, size_t len, int upper, char* out,
+                  size_t cap);
+// Decodes the len characters at str: one case throughout, the last '1' separating an hrp
+// of 1 to 83 characters from at least 6 data characters of the Bech32 alphabet, a valid
+// checksum, and padding of at most 4 bits, all zero. 0 with the hrp in lower case and a
+// NUL in hrp, and the bytes in data (*data_len of them); -1 otherwise, or when hrp_cap or
+// data_cap is too small (then data is zeroed). Every intermediate is wiped.
+int bech32_decode(const char* str, size_t len, char* hrp, size_t hrp_cap, uint8_t* data,
+                  size_t data_cap, size_t* data_len);
+
+// Base64, standard alphabet (RFC 4648, section 4). Encoding writes the characters, with '='
+// padding when pad is non-zero, and a NUL: 0 with their count in *out_len; -1 (out
+// untouched) when cap is too small.
+int base64_encode(const uint8_t* data, size_t len, int pad, char* out, size_t cap,
+                  size_t* out_len);
+// Decodes canonical base64 only: with pad non-zero the length is a multiple of 4 and ends
+// in the '=' padding it needs; with pad zero there is no '=' and the length is not 1 mod
+// 4; in both, the unused bits of the last character are zero. 0 with the bytes in out
+// (*out_len); -1 on any other input or when cap is too small.
+int base64_decode(const char* in, size_t len, int pad, uint8_t* out, size_t cap,
+                  size_t* out_len);
+
+// ---- age v1 (age-encryption.org/v1), X25519 recipients ------------------------------
+//
+// An age file: a text header of recipient stanzas and a MAC, then the payload in the STREAM
+// construction (ChaCha20-Poly1305, 64 KiB chunks). Only X25519 stanzas are unwrapped;
+// other stanzas are parsed and skipped. Nothing here allocates: the caller gives the
+// buffers, and every secret (file key, wrap key, shared secret, ephemeral scalar, payload
+// key, decoded identities) is wiped by the function that made it, on every path.
+
+constexpr size_t AGE_CHUNK_SIZE = 64 * 1024;
+// "age1" and 58 Bech32 characters, and a NUL.
+constexpr size_t AGE_RECIPIENT_SIZE = 63;
+// "AGE-SECRET-KEY-1" and 58 Bech32 characters, and a NUL.
+constexpr size_t AGE_IDENTITY_SIZE = 75;
+
+enum : int {
+  AGE_OK = 0,
+  AGE_NO_MATCH = -1,   // a well-formed header, but no identity unwraps an X25519 stanza
+  AGE_HEADER = -2,     // the header is malformed (or an X25519 stanza is, or unwraps to
+                       // an all-zero shared secret)
+  AGE_HMAC = -3,       // the header MAC does not verify under the file key
+  AGE_PAYLOAD = -4,    // the payload is malformed or a chunk does not authenticate
+  AGE_ARMOR = -5,      // the ASCII armor is malformed
+  AGE_TOO_LARGE = -6,  // the output does not fit in cap
+  AGE_REFUSED = -7,    // a refused argument: a null pointer, a recipient of small order
+  AGE_RANDOM = -8,     // the OS random source failed
+};
+
+// The recipient string "age1..." of an X25519 public key, lower case.
+void age_recipient_encode(const uint8_t pk[32], char out[AGE_RECIPIENT_SIZE]);
+// The identity string "AGE-SECRET-KEY-1..." of an X25519 secret key, upper case.
+void age_identity_encode(const uint8_t sk[32], char out[AGE_IDENTITY_SIZE]);
+// Parses the len characters at s as a recipient (hrp "age", 32 bytes) into pk: 0, or -1.
+int age_recipient_decode(const char* s, size_t len, uint8_t pk[32]);
+// Parses the len characters at s as an identity (hrp "age-secret-key-", 32 bytes, upper
+// case as age writes it, or lower case) into sk: 0, or -1 with sk zeroed.
+int age_identity_decode(const char* s, size_t len, uint8_t sk[32]);
+
+// Bytes of the binary age file that age_encrypt_x25519 makes of pt_len bytes.
+size_t age_encrypted_size_x25519(size_t pt_len);
+// Encrypts pt_len bytes to one X25519 recipient as a binary age file: a fresh file key,
+// ephemeral key and payload nonce from the OS random source. AGE_OK with the file in out
+// and its length in *out_len; AGE_REFUSED (recipient of small order, null pointer),
+// AGE_TOO_LARGE (cap below age_encrypted_size_x25519) or AGE_RANDOM, with nothing in out.
+int age_encrypt_x25519(const uint8_t recipient[32], const uint8_t* pt, size_t pt_len,
+                       uint8_t* out, size_t cap, size_t* out_len);
+// Decrypts a binary age file with count X25519 identities (secret keys), trying each
+// against each X25519 stanza. AGE_OK with the plaintext in out (*out_len bytes) and in
+// *which (when not null) the index of the identity that unwrapped the file key. On
+// AGE_PAYLOAD, out holds the plaintext of the chunks that authenticated before the fault
+// (*out_len bytes; the caller wipes them); on every other failure *out_len is 0 and out
+// holds nothing. The header is read within in_len; AGE_TOO_LARGE when the plaintext
+// exceeds cap.
+int age_decrypt_x25519(const uint8_t* in, size_t in_len, const uint8_t (*identities)[32],
+                       int count, uint8_t* out, size_t cap, size_t* out_len, int* which);
+// 1 when the len bytes at in begin (after optional leading whitespace) with the armor's
+// "-----BEGIN AGE ENCRYPTED FILE-----" line; else 0.
+int age_is_armored(const uint8_t* in, size_t len);
+// Decodes an armored age file as age reads it (64-column lines of padded base64, the
+// last shorter, LF or CRLF, whitespace only around the armor) into the binary file: 0
+// with *out_len bytes in out; AGE_ARMOR when malformed; AGE_TOO_LARGE when cap is too
+// small.
+int age_dearmor(const uint8_t* in, size_t len, uint8_t* out, size_t cap, size_t* out_len);
