@@ -45,6 +45,15 @@ int cmd_check(const char* anchor_path, const char* split_path, int k, char** sha
 // Before a thread starts too: it begins with a copy of them.
 void scrub_registers();
 
+// ---- Time (utc_time.cpp) -----------------------------------------------------------
+
+// "YYYY-MM-DDTHH:MM:SSZ" and a NUL.
+constexpr size_t kUtcSize = 21;
+// The UTC time of a count of seconds since 1970-01-01T00:00:00Z (years 0 to 9999).
+void utc_timestamp(long long seconds, char (&out)[kUtcSize]);
+// The UTC time now, from the machine's clock.
+void utc_now(char (&out)[kUtcSize]);
+
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 
 // Prints len bytes as lower-case hex to standard output, no separator, no line end.
@@ -139,12 +148,16 @@ bool counts_are_usable(int n, int t);
 bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kPathBuf]);
 // <dir>/<name> into path.
 void path_in(char (&path)[kPathBuf], const char* dir, const char* name);
-// The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.share,
-// or .sealed for a sealed share.
-void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed = false);
-// When any of the n share files of x = 1..n in outdir exists, prints the first and returns
-// true.
-bool refuse_existing_shares(const char* outdir, int n, bool sealed);
+// The extension of a share file: "share" in the clear, else that of the form it is sealed
+// in ("sealed", "age").
+constexpr const char* kPlainShare = "share";
+const char* form_extension(uint8_t form);
+// The path of the share file of x in outdir: <outdir>/share-<x, two digits at least>.<ext>.
+void share_path(char (&path)[kPathBuf], const char* outdir, int x, const char* ext = kPlainShare);
+struct custodian_list;
+// When any of the n share files of x = 1..n in outdir exists (sealed for the custodians in
+// to, or in the clear when to is null), prints the first and returns true.
+bool refuse_existing_shares(const char* outdir, int n, const custodian_list* to);
 // The path of the split record in outdir: <outdir>/shares.txt.
 void split_record_path(char (&path)[kPathBuf], const char* outdir);
 // Writes each of n records as <outdir>/share-<x>.share and prints the report line of each
@@ -177,21 +190,38 @@ struct custodian_keys {
 bool read_custodian_keys(const cmd_options& o, custodian_keys* keys);
 void wipe_custodian_keys(custodian_keys* keys);
 
-// Reads the --to files as the recipients of n shares in share order (n * 32 bytes),
-// refusing a count other than n, a file that is not a public key, a key of small order
-// and the same key twice, each with its line; false then.
-bool read_recipients(const cmd_options& o, int n, uint8_t* recipients);
+// The custodians the shares go to (--to), in share order: each one's X25519 public key
+// and the form its share is sealed in.
+struct custodian_list {
+  int count = 0;
+  uint8_t pk[kMaxListed][32] = {};
+  uint8_t form[kMaxListed] = {};  // VANTIRO_FORM_SEALED or VANTIRO_FORM_AGE
+};
 
-// Writes each of n sealed share texts as <outdir>/share-<x>.sealed (owner-only) and prints
-// the report line of each one written; returns the number of files not written.
-int write_sealed_files(const char* outdir, int n, const char (*texts)[VANTIRO_SEALED_TEXT_MAX],
-                       const size_t* lens);
+// Reads the --to operands as the custodians of n shares in share order: a keygen public
+// file (sealed share), an age recipient given directly or in a file (age share). Refuses a
+// count other than n, what is not a public key (a secret key named as such), a key of
+// small order or not canonical and the same key twice, each with its line; false then.
+bool read_recipients(const cmd_options& o, int n, custodian_list* to);
 
-// Seals each of n records to its recipient under the split id and threshold, signed by
-// root, into texts and lens; prints why it failed and returns false then.
-bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t, int n,
-                  const uint8_t* records, const uint8_t* recipients,
-                  char (*texts)[VANTIRO_SEALED_TEXT_MAX], size_t* lens);
+// The shares sealed for their custodians, ready to be written: the file of each, and the x
+// and fingerprint (SHA-256 of the record) its report line shows.
+struct sealed_batch {
+  char file[kMaxListed][VANTIRO_SEALED_TEXT_MAX];
+  size_t len[kMaxListed] = {};
+  int x[kMaxListed] = {};
+  uint8_t fingerprint[kMaxListed][32] = {};
+};
+
+// Writes each of the shares in batch, sealed for the custodians in to, as
+// <outdir>/share-<x>.<sealed|age> (owner-only) and prints the report line of each one
+// written; returns the number of files not written.
+int write_sealed_files(const char* outdir, const custodian_list* to, const sealed_batch* batch);
+
+// Seals each of the to->count records for its custodian under the split id and threshold,
+// signed by root, into batch; prints why it failed and returns false then.
+bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                  const uint8_t* records, const custodian_list* to, sealed_batch* batch);
 
 // ---- Anchors (anchor_file.cpp) --------------------------------------------------------
 
@@ -219,16 +249,17 @@ bool check_against_record(const vantiro_split_record* rec, int k, const char* co
 // ---- Share files (shares.cpp) ---------------------------------------------------------
 
 // Where shares come from, and what reading them found: the split record (--split) and the
-// custodian keys (--key) given, the key the shares must be of, and what the sealed shares
-// read said of their split. Holds secret keys: close_share_source wipes them.
+// custodian keys (--key) given, the key the shares must be of, and what the shares the
+// root signed for (sealed shares, share texts, age shares) said of their split. Holds
+// secret keys: close_share_source wipes them.
 struct share_source {
   bool has_split = false;
   vantiro_split_record split{};
   custodian_keys keys;
   const uint8_t* anchor_key = nullptr;  // the anchor's key, or null
-  int sealed = 0;                       // sealed shares read, all of one split
-  const char* first_sealed = nullptr;   // the path of the first
-  uint8_t key[VANTIRO_KEY_SIZE] = {};            // the first sealed share's root key,
+  int vouched = 0;                      // shares read that the root signed for, of one split
+  const char* first_vouched = nullptr;  // the path of the first
+  uint8_t key[VANTIRO_KEY_SIZE] = {};            // the first one's root key,
   uint8_t split_id[VANTIRO_SPLIT_ID_SIZE] = {};  // split
   int threshold = 0;                             // and threshold
 };
@@ -239,16 +270,36 @@ bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_sour
 void close_share_source(share_source* src);
 
 // What load_share found at a path.
-enum share_kind { SHARE_FAILED = 0, SHARE_PLAIN = 1, SHARE_SEALED = 2 };
+enum share_kind {
+  SHARE_FAILED = 0,
+  SHARE_PLAIN = 1,       // a record of 65 bytes, vouched for by nothing
+  SHARE_SEALED = 2,      // a sealed share, its header signed by the root; not opened yet
+  SHARE_TEXT = 3,        // a share text, signed by the root
+  SHARE_AGE = 4,         // an age share, opened with a --key: a share text
+  SHARE_AGE_LOCKED = 5,  // an age share that no --key opens
+};
 
-// Reads a share file: a sealed share, parsed strictly and its signature checked, or else a
-// file of exactly 65 bytes as a record. Prints why
-// it is refused (SHARE_FAILED).
-share_kind load_share(const char* path, uint8_t* rec, vantiro_sealed_share* sealed);
+// A share file as read. Secret: wiped by wipe_loaded_share.
+struct loaded_share {
+  share_kind kind = SHARE_FAILED;
+  uint8_t record[kRecord] = {};   // SHARE_PLAIN
+  vantiro_sealed_share sealed{};  // SHARE_SEALED
+  vantiro_share_text text{};      // SHARE_TEXT, SHARE_AGE
+};
+void wipe_loaded_share(loaded_share* s);
 
-// Checks a sealed share's header against the anchor and the split record of src where
-// given; prints why not and returns false.
-bool sealed_share_fits(const char* path, const vantiro_sealed_share* s, const share_source* src);
+// Reads a share file, told by its content: a sealed share or a share text, parsed strictly
+// and its signature checked; an age share, opened with the --key in keys that unwraps it
+// (noting that it opened one) and its share text checked; else a file of exactly 65 bytes
+// as a record. Prints why it is refused (SHARE_FAILED); an age share that no key opens is
+// SHARE_AGE_LOCKED, with its line printed only when report_locked is set.
+share_kind load_share(const char* path, custodian_keys* keys, bool report_locked,
+                      loaded_share* out);
+
+// Checks what the root signed of a share (its key, split and threshold) against the anchor
+// and the split record of src where given; prints why not and returns false.
+bool signed_share_fits(const char* path, const uint8_t* key, const uint8_t* split, int threshold,
+                       const share_source* src);
 
 // Opens a sealed share with the --key whose public half is its recipient into rec, noting
 // that the key opened one; prints why it cannot and returns false (rec untouched). *no_key, when not null, is set when no

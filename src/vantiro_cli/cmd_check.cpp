@@ -9,37 +9,65 @@ namespace cli {
 
 namespace {
 
-// Checks one share file against the split record alone: a plain share by its fingerprint;
-// a sealed share by its signature and header, and, opened with its --key where one is
-// given, by the fingerprint of what it holds. Prints a line for the share either way.
-bool check_one(const char* path, share_source* src) {
-  uint8_t share[kRecord];
-  vantiro_sealed_share s;
-  const share_kind kind = load_share(path, share, &s);
-  bool ok = kind == SHARE_PLAIN && check_against_record(&src->split, 1, &path, share, true);
-  if (kind == SHARE_SEALED && sealed_share_fits(path, &s, src)) {
-    bool no_key = false;
-    const int listed = vantiro_split_record_check_fingerprint(&src->split, s.x, s.fingerprint);
-    if (listed != VANTIRO_SHARE_LISTED) {
-      // Its header is not the record's: the same lines as for a plain share.
-      if (listed == VANTIRO_SHARE_CHANGED)
-        std::fprintf(stderr,
-                     "ERROR: %s is not share %d of this split (its fingerprint differs)\n", path,
-                     s.x);
-      else
-        std::fprintf(stderr, "ERROR: %s: the split record lists no share %d\n", path, s.x);
-    } else if (open_sealed_share(path, &s, &src->keys, share, &no_key)) {
-      ok = check_against_record(&src->split, 1, &path, share, false);
-      if (ok)
-        std::printf("  %s: sealed share %d of this split, opened, intact\n", path, s.x);
-    } else if (no_key) {
-      std::printf("  %s: sealed share %d of this split, signed by the root; not opened (no "
-                  "--key for it)\n",
-                  path, s.x);
-      ok = true;
-    }
+// A sealed share's header against the record, and what it holds once opened.
+bool check_sealed(const char* path, const vantiro_sealed_share* s, uint8_t* share,
+                  share_source* src) {
+  if (!signed_share_fits(path, s->key, s->split, s->threshold, src)) return false;
+  const int listed = vantiro_split_record_check_fingerprint(&src->split, s->x, s->fingerprint);
+  if (listed != VANTIRO_SHARE_LISTED) {
+    // Its header is not the record's: the same lines as for a plain share.
+    if (listed == VANTIRO_SHARE_CHANGED)
+      std::fprintf(stderr, "ERROR: %s is not share %d of this split (its fingerprint differs)\n",
+                   path, s->x);
+    else
+      std::fprintf(stderr, "ERROR: %s: the split record lists no share %d\n", path, s->x);
+    return false;
   }
-  secure_zero(share, sizeof share);
+  bool no_key = false;
+  if (open_sealed_share(path, s, &src->keys, share, &no_key)) {
+    if (!check_against_record(&src->split, 1, &path, share, false)) return false;
+    std::printf("  %s: sealed share %d of this split, opened, intact\n", path, s->x);
+    return true;
+  }
+  if (!no_key) return false;
+  std::printf("  %s: sealed share %d of this split, signed by the root; not opened (no "
+              "--key for it)\n",
+              path, s->x);
+  return true;
+}
+
+// Checks one share file against the split record alone: a plain share by its fingerprint;
+// a share text, or an age share opened with its --key, by its signature, header and
+// record; a sealed share by its signature and header, and, opened with its --key where one
+// is given, by the fingerprint of what it holds. Prints a line for the share either way.
+bool check_one(const char* path, share_source* src) {
+  loaded_share s;
+  bool ok = false;
+  switch (load_share(path, &src->keys, false, &s)) {
+    case SHARE_PLAIN:
+      ok = check_against_record(&src->split, 1, &path, s.record, true);
+      break;
+    case SHARE_TEXT:
+    case SHARE_AGE:
+      ok = signed_share_fits(path, s.text.key, s.text.split, s.text.threshold, src) &&
+           check_against_record(&src->split, 1, &path, s.text.record, false);
+      if (ok)
+        std::printf(s.kind == SHARE_AGE
+                        ? "  %s: age file, share %d of this split, opened, intact\n"
+                        : "  %s: share text %d of this split, signed by the root, intact\n",
+                    path, s.text.x);
+      break;
+    case SHARE_AGE_LOCKED:
+      std::printf("  %s: age file, not opened (no --key for it)\n", path);
+      ok = true;
+      break;
+    case SHARE_SEALED:
+      ok = check_sealed(path, &s.sealed, s.record, src);
+      break;
+    default:
+      break;
+  }
+  wipe_loaded_share(&s);
   return ok;
 }
 

@@ -70,9 +70,9 @@ void path_in(char (&path)[kPathBuf], const char* dir, const char* name) {
   if (len < 0 || static_cast<size_t>(len) >= sizeof path) path[0] = '\0';
 }
 
-void share_path(char (&path)[kPathBuf], const char* outdir, int x, bool sealed) {
+void share_path(char (&path)[kPathBuf], const char* outdir, int x, const char* ext) {
   char name[32];
-  std::snprintf(name, sizeof name, "share-%02d.%s", x & 0xff, sealed ? "sealed" : "share");
+  std::snprintf(name, sizeof name, "share-%02d.%s", x & 0xff, ext);
   path_in(path, outdir, name);
 }
 
@@ -91,10 +91,10 @@ int write_split_record(const char* outdir, const vantiro_split_record* rec, cons
   return 0;
 }
 
-bool refuse_existing_shares(const char* outdir, int n, bool sealed) {
+bool refuse_existing_shares(const char* outdir, int n, const custodian_list* to) {
   char path[kPathBuf];
   for (int x = 1; x <= n; ++x) {
-    share_path(path, outdir, x, sealed);
+    share_path(path, outdir, x, to != nullptr ? form_extension(to->form[x - 1]) : kPlainShare);
     if (refuse_existing(path)) return true;
   }
   return false;
@@ -151,8 +151,8 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   char outdir[kPathBuf];
   if (!outdir_is_usable(outdir_arg, n, sealed, outdir)) return 1;
   // With --to, every share is sealed to its custodian and none is written in the clear.
-  uint8_t recipients[kMaxListed * 32];
-  if (sealed && !read_recipients(o, n, recipients)) return 1;
+  custodian_list to;
+  if (sealed && !read_recipients(o, n, &to)) return 1;
   // Every output path is checked before a key is drawn: nothing is ever replaced.
   char path[kPathBuf];
   char key_path[kPathBuf];
@@ -160,7 +160,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   path_in(path, outdir, "operator.pub");
   path_in(key_path, outdir, "_key.txt");
   split_record_path(record_path, outdir);
-  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n, sealed) ||
+  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n, sealed ? &to : nullptr) ||
       refuse_existing(record_path))
     return 1;
 
@@ -172,18 +172,22 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   vantiro_split_record rec;
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
-  char sealed_texts[kMaxListed][VANTIRO_SEALED_TEXT_MAX];
-  size_t sealed_lens[kMaxListed];
+  sealed_batch batch;
   // Sealed, the records never leave the core: it wipes them once they are sealed.
-  int rc = sealed ? vantiro_mint_sealed(n, t, recipients, pub, records, anchor, sizeof anchor,
-                                        &rec, text, sizeof text, &text_len, sealed_texts,
-                                        sealed_lens)
+  int rc = sealed ? vantiro_mint_sealed(n, t, &to.pk[0][0], pub, records, anchor, sizeof anchor,
+                                        &rec, text, sizeof text, &text_len, batch.file, batch.len,
+                                        to.form)
                   : vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
                                           sizeof text, &text_len);
   if (rc != 0) {
     std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
     std::free(records);
     return 1;
+  }
+  // The split record lists the shares of x = 1..n in order, with their fingerprints.
+  for (int i = 0; sealed && i < n; ++i) {
+    batch.x[i] = rec.x[i];
+    std::memcpy(batch.fingerprint[i], rec.digest[i], 32);
   }
 
   if (write_file(path, pub, sizeof pub, false) != 0) {
@@ -208,7 +212,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   std::printf("  wrote %s/operator.pub  %s/_key.txt\n", outdir, outdir);
   std::puts(sealed ? "  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):"
                    : "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
-  const int shares_not_written = sealed ? write_sealed_files(outdir, n, sealed_texts, sealed_lens)
+  const int shares_not_written = sealed ? write_sealed_files(outdir, &to, &batch)
                                         : write_share_files(outdir, n, records);
   not_written += shares_not_written;
   if (write_split_record(outdir, &rec, text, text_len) != 0) ++not_written;

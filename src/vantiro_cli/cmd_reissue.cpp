@@ -37,14 +37,14 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   const bool sealed = o.to_count > 0;
   char outdir[kPathBuf];
   if (!outdir_is_usable(outdir_arg, x, sealed, outdir)) return 1;
-  uint8_t recipient[32];
-  if (sealed && !read_recipients(o, 1, recipient)) return 1;
+  custodian_list to;
+  if (sealed && !read_recipients(o, 1, &to)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   const bool recorded = o.split != nullptr;
   char path[kPathBuf];
   char record_path[kPathBuf];
-  share_path(path, outdir, x, sealed);
+  share_path(path, outdir, x, sealed ? form_extension(to.form[0]) : kPlainShare);
   split_record_path(record_path, outdir);
   if (refuse_existing(path) || (recorded && refuse_existing(record_path))) return 1;
   share_source src;
@@ -57,9 +57,9 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   bool ok = records != nullptr && rebuild_anchored_root(&a, k, share_paths, root, records, &src);
   close_share_source(&src);
   if (records == nullptr) return 1;
-  // Shares the root signed for, every one sealed and of one split, are as good as shares
-  // checked against its record.
-  const bool vouched = recorded || src.sealed == k;
+  // Shares the root signed for (sealed shares, share texts, age shares), all of one split,
+  // are as good as shares checked against its record.
+  const bool vouched = recorded || src.vouched == k;
   if (ok && sealed && !vouched) {
     std::fputs("ERROR: reissue --to names the split in the sealed share: give the split record "
                "(--split) or only sealed shares of one split\n",
@@ -100,12 +100,10 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
       ok = sign_rc == 0;
     }
   }
-  char sealed_text[1][VANTIRO_SEALED_TEXT_MAX];
-  size_t sealed_len[1] = {0};
+  sealed_batch batch;
   if (ok && sealed)
     ok = seal_records(root, recorded ? split.split : src.split_id,
-                      recorded ? split.threshold : src.threshold, 1, rec, recipient, sealed_text,
-                      sealed_len);
+                      recorded ? split.threshold : src.threshold, rec, &to, &batch);
   secure_zero(root, sizeof root);
   secure_zero(records, kk * kRecord);
   std::free(records);
@@ -115,7 +113,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   std::printf("  operator pubkey: ");
   phex(a.key, sizeof a.key);
   std::printf("\n");
-  int not_written = sealed ? write_sealed_files(outdir, 1, sealed_text, sealed_len)
+  int not_written = sealed ? write_sealed_files(outdir, &to, &batch)
                            : write_share_files(outdir, 1, rec);
   secure_zero(rec, sizeof rec);
   const int share_written = 1 - not_written;

@@ -13,13 +13,13 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   const bool sealed = o.to_count > 0;
   char outdir[kPathBuf];
   if (!outdir_is_usable(outdir_arg, n, sealed, outdir)) return 1;
-  uint8_t recipients[kMaxListed * 32];
-  if (sealed && !read_recipients(o, n, recipients)) return 1;
+  custodian_list to;
+  if (sealed && !read_recipients(o, n, &to)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   char record_path[kPathBuf];
   split_record_path(record_path, outdir);
-  if (refuse_existing_shares(outdir, n, sealed) || refuse_existing(record_path)) return 1;
+  if (refuse_existing_shares(outdir, n, sealed ? &to : nullptr) || refuse_existing(record_path)) return 1;
   share_source src;
   if (!open_share_source(o, &a, &src)) return 1;
   const size_t nn = static_cast<size_t>(n);
@@ -37,8 +37,7 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   vantiro_split_record rec;
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
-  char sealed_texts[kMaxListed][VANTIRO_SEALED_TEXT_MAX];
-  size_t sealed_lens[kMaxListed];
+  sealed_batch batch;
   int rc = vantiro_split(n, t, root, records);
   if (rc == 0) {
     rc = vantiro_split_record_new(root, t, n, records, &rec, text, sizeof text, &text_len);
@@ -48,7 +47,7 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   }
   // Sealed, no share is kept in the clear past this point.
   if (rc == 0 && sealed &&
-      !seal_records(root, rec.split, t, n, records, recipients, sealed_texts, sealed_lens))
+      !seal_records(root, rec.split, t, records, &to, &batch))
     rc = -1;
   secure_zero(root, sizeof root);
   if (rc != 0 || sealed) secure_zero(records, nn * kRecord);
@@ -62,7 +61,7 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   std::printf("\n");
   std::puts(sealed ? "  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):"
                    : "  shares (DISTRIBUTE EACH TO A SEPARATE PLACE):");
-  const int shares_not_written = sealed ? write_sealed_files(outdir, n, sealed_texts, sealed_lens)
+  const int shares_not_written = sealed ? write_sealed_files(outdir, &to, &batch)
                                         : write_share_files(outdir, n, records);
   secure_zero(records, nn * kRecord);
   std::free(records);

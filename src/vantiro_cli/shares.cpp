@@ -7,6 +7,7 @@
 #include "cli_internal.h"
 #include "crypt.h"
 #include "file_io.h"
+#include "share_forms.h"
 
 namespace cli {
 
@@ -33,10 +34,10 @@ void report_not_a_root(int k, char** paths, const uint8_t* records, bool recover
                  paths[misfits[i]]);
 }
 
-// Fewer shares than the threshold that the split record or the sealed shares' signed
-// headers name cannot rebuild the root: said as such, before anything is combined.
+// Fewer shares than the threshold that the split record or the root's signature on the
+// shares names cannot rebuild the root: said as such, before anything is combined.
 bool enough_shares(int k, const share_source* src) {
-  const int need = src->has_split ? src->split.threshold : src->sealed > 0 ? src->threshold : 0;
+  const int need = src->has_split ? src->split.threshold : src->vouched > 0 ? src->threshold : 0;
   if (k >= need) return true;
   std::fprintf(stderr, "ERROR: %d shares given; this split needs %d\n", k, need);
   return false;
@@ -55,30 +56,137 @@ bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_sour
 
 void close_share_source(share_source* src) { wipe_custodian_keys(&src->keys); }
 
-bool read_share(const char* path, uint8_t* rec, share_source* src) {
-  vantiro_sealed_share s;
-  const share_kind kind = load_share(path, rec, &s);
-  if (kind != SHARE_SEALED) return kind == SHARE_PLAIN;
-  if (!sealed_share_fits(path, &s, src)) return false;
-  // Shares of two splits never combine: named by their headers before any is opened.
-  if (src->sealed > 0 && std::memcmp(src->split_id, s.split, sizeof s.split) != 0) {
+void wipe_loaded_share(loaded_share* s) {
+  secure_zero(s->record, sizeof s->record);
+  secure_zero(&s->text, sizeof s->text);
+}
+
+share_kind load_share(const char* path, custodian_keys* keys, bool report_locked,
+                      loaded_share* out) {
+  out->kind = SHARE_FAILED;
+  FILE* f = nullptr;
+  const cli_open_result rc = cli_open_regular(path, &f);
+  if (rc != CLI_OPEN_OK) {
+    if (rc == CLI_OPEN_FAILED) std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
+    return SHARE_FAILED;
+  }
+  // One byte beyond the largest share file of any form tells a longer file.
+  uint8_t buf[kShareFileMax + 1];
+  const size_t got = std::fread(buf, 1, sizeof buf, f);
+  std::fclose(f);
+  // The text forms are told by their first line, also behind a byte-order mark or blank
+  // lines that an editor or a mail program may add (and that the strict readers refuse);
+  // only what is no text form is read as a record, and only when it is exactly one.
+  size_t start = got >= 3 && std::memcmp(buf, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  while (start < got && (buf[start] == '\n' || buf[start] == '\r' || buf[start] == ' ' ||
+                         buf[start] == '\t'))
+    ++start;
+  const uint8_t* text = buf + start;
+  const size_t left = got - start;
+  const bool exact = start == 0;
+  share_kind kind = SHARE_FAILED;
+  if (begins_sealed_form(text, left)) {
+    kind = read_sealed_form(path, buf, got, exact, out);
+  } else if (begins_text_form(text, left)) {
+    kind = read_text_form(path, buf, got, exact, out);
+  } else if (begins_age_form(buf, got)) {
+    // age itself allows whitespace before the armor, so the whole file goes to its reader.
+    kind = got > kShareFileMax ? SHARE_FAILED
+                               : read_age_form(path, buf, got, keys, report_locked, out);
+    if (got > kShareFileMax) std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+  } else if (got == kRecord) {
+    std::memcpy(out->record, buf, kRecord);
+    kind = SHARE_PLAIN;
+  } else {
+    std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
+  }
+  secure_zero(buf, sizeof buf);
+  out->kind = kind;
+  return kind;
+}
+
+bool signed_share_fits(const char* path, const uint8_t* key, const uint8_t* split, int threshold,
+                       const share_source* src) {
+  const uint8_t* want = src->anchor_key != nullptr ? src->anchor_key
+                        : src->has_split           ? src->split.key
+                                                   : nullptr;
+  if (want != nullptr && std::memcmp(want, key, VANTIRO_KEY_SIZE) != 0) {
+    char hex[65];
+    vantiro_hex(key, VANTIRO_KEY_SIZE, hex, sizeof hex);
+    std::fprintf(stderr,
+                 src->anchor_key != nullptr
+                     ? "ERROR: %s is a share of key %s, not the anchor's key\n"
+                     : "ERROR: %s is a share of key %s, not the split record's key\n",
+                 path, hex);
+    return false;
+  }
+  if (!src->has_split) return true;
+  if (std::memcmp(src->split.split, split, VANTIRO_SPLIT_ID_SIZE) != 0) {
+    char hex[33];
+    vantiro_hex(split, VANTIRO_SPLIT_ID_SIZE, hex, sizeof hex);
+    std::fprintf(stderr, "ERROR: %s is a share of split %s, not of the split record's\n", path,
+                 hex);
+    return false;
+  }
+  if (src->split.threshold != threshold) {
+    std::fprintf(stderr, "ERROR: %s is a share of a %d-of split; the split record says %d\n", path,
+                 threshold, src->split.threshold);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Notes a share the root signed for in src; shares of two splits never combine, and are
+// named by what the root signed before any is opened.
+bool note_vouched(const char* path, const uint8_t* key, const uint8_t* split, int threshold,
+                  share_source* src) {
+  if (!signed_share_fits(path, key, split, threshold, src)) return false;
+  if (src->vouched > 0 && std::memcmp(src->split_id, split, VANTIRO_SPLIT_ID_SIZE) != 0) {
     char first[33];
     char other[33];
     vantiro_hex(src->split_id, sizeof src->split_id, first, sizeof first);
-    vantiro_hex(s.split, sizeof s.split, other, sizeof other);
+    vantiro_hex(split, VANTIRO_SPLIT_ID_SIZE, other, sizeof other);
     std::fprintf(stderr,
                  "ERROR: %s is a share of split %s, %s of split %s; give shares of one split\n",
-                 src->first_sealed, first, path, other);
+                 src->first_vouched, first, path, other);
     return false;
   }
-  if (!open_sealed_share(path, &s, &src->keys, rec)) return false;
-  if (src->sealed++ == 0) {
-    src->first_sealed = path;
-    std::memcpy(src->key, s.key, sizeof s.key);
-    std::memcpy(src->split_id, s.split, sizeof s.split);
-    src->threshold = s.threshold;
+  if (src->vouched++ == 0) {
+    src->first_vouched = path;
+    std::memcpy(src->key, key, sizeof src->key);
+    std::memcpy(src->split_id, split, sizeof src->split_id);
+    src->threshold = threshold;
   }
   return true;
+}
+
+}  // namespace
+
+bool read_share(const char* path, uint8_t* rec, share_source* src) {
+  loaded_share s;
+  bool ok = false;
+  switch (load_share(path, &src->keys, true, &s)) {
+    case SHARE_PLAIN:
+      std::memcpy(rec, s.record, kRecord);
+      ok = true;
+      break;
+    case SHARE_SEALED:
+      ok = note_vouched(path, s.sealed.key, s.sealed.split, s.sealed.threshold, src) &&
+           open_sealed_share(path, &s.sealed, &src->keys, rec);
+      break;
+    case SHARE_TEXT:
+    case SHARE_AGE:
+      ok = note_vouched(path, s.text.key, s.text.split, s.text.threshold, src);
+      if (ok) std::memcpy(rec, s.text.record, kRecord);
+      break;
+    default:
+      break;
+  }
+  wipe_loaded_share(&s);
+  return ok;
 }
 
 bool read_share_set(int k, char** paths, uint8_t* records, share_source* src) {
@@ -130,9 +238,9 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
     std::free(own);
   }
   if (rc != 0) return false;
-  // The root must be the one the split record, or the root's signature on the sealed
-  // shares, names.
-  const uint8_t* named = split != nullptr ? split->key : src->sealed > 0 ? src->key : nullptr;
+  // The root must be the one the split record, or the root's signature on the shares,
+  // names.
+  const uint8_t* named = split != nullptr ? split->key : src->vouched > 0 ? src->key : nullptr;
   if (named == nullptr || std::memcmp(root + 32, named, VANTIRO_KEY_SIZE) == 0) return true;
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);

@@ -45,6 +45,7 @@ namespace {
 // Where the shares of a mint go sealed: one recipient key and one output text per share.
 struct sealing {
   const uint8_t* recipients;
+  const uint8_t* forms;  // null: every share sealed with HPKE
   char (*texts)[VANTIRO_SEALED_TEXT_MAX];
   size_t* lens;
 };
@@ -86,9 +87,11 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
   if (rc == 0) {
     if (rec != nullptr) rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
     for (size_t i = 0; rc == 0 && seal != nullptr && i < static_cast<size_t>(n); ++i)
-      rc = vantiro_sealed_share_make(root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
-                                     seal->recipients + i * 32, seal->texts[i],
-                                     VANTIRO_SEALED_TEXT_MAX, &seal->lens[i]);
+      rc = vantiro_share_seal(seal->forms != nullptr ? seal->forms[i] : uint8_t{VANTIRO_FORM_SEALED},
+                              root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
+                              seal->recipients + i * 32,
+                              reinterpret_cast<uint8_t*>(seal->texts[i]), VANTIRO_SEALED_TEXT_MAX,
+                              &seal->lens[i]);
     if (rc != 0 || seal != nullptr)
       secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   }
@@ -112,10 +115,10 @@ int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* an
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
-                        size_t* sealed_len) {
+                        size_t* sealed_len, const uint8_t* forms) {
   if (recipients == nullptr || rec == nullptr || out == nullptr || len == nullptr ||
       sealed == nullptr || sealed_len == nullptr)
     return -1;
-  const sealing seal{recipients, sealed, sealed_len};
+  const sealing seal{recipients, forms, sealed, sealed_len};
   return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal);
 }

@@ -287,14 +287,94 @@ int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32
                               uint8_t record[VANTIRO_RECORD_SIZE]);
 
 // vantiro_mint_recorded, with each of the n records sealed to recipients[i] (n * 32
-// bytes, which must be usable keys) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes,
-// lengths in sealed_len[i]) while the root lives. No record leaves: records is the
+// bytes, which must be usable keys) in the form forms[i] (all VANTIRO_FORM_SEALED when
+// forms is null) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes, lengths in
+// sealed_len[i]) while the root lives. No record leaves: records is the
 // caller's scratch of n * 65 bytes, wiped on every path.
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
-                        size_t* sealed_len);
+                        size_t* sealed_len, const uint8_t* forms = nullptr);
 
+// ---- Share texts and age shares ---------------------------------------------------------
+// A share text is one share record in the clear under the header of its root, split,
+// threshold and place, signed by the root, so it vouches for itself wherever it goes:
+//
+//   vantiro share v1
+//   key: <64 hex: the root's public key>
+//   split: <32 hex: the split id>
+//   threshold: <t>
+//   share: <x>
+//   record: <130 hex: the share record, whose first byte is x>
+//   signature: <128 hex>
+//
+// The signature is Ed25519ctx, context "vantiro share v1", over every byte before
+// "signature: "; every line ends in one line feed. An age share is a share text encrypted
+// in an age file to one custodian's X25519 recipient.
+constexpr size_t VANTIRO_SHARE_TEXT_MAX = 1024;
+constexpr char VANTIRO_SHARE_CONTEXT[] = "vantiro share v1";
+// The largest age share read, binary or armored.
+constexpr size_t VANTIRO_AGE_FILE_MAX = 8192;
+// Secret: holds the record. Wipe it when done.
+struct vantiro_share_text {
+  uint8_t key[VANTIRO_KEY_SIZE];
+  uint8_t split[VANTIRO_SPLIT_ID_SIZE];
+  int threshold;
+  int x;
+  uint8_t record[VANTIRO_RECORD_SIZE];
+  uint8_t sig[VANTIRO_SIG_SIZE];
+};
+// Writes the share text of record (x = record[0]) under the root's key, the split id and
+// threshold t, signed with the 64-byte root and checked, at most cap bytes, to out (no
+// NUL); its length to *len. 0; -1 refused argument (t outside 2..16, x = 0, text longer
+// than cap); -3 the root is not a key pair; -4 the signature does not verify. Its own
+// copies of the text and the record are wiped.
+int vantiro_share_text_make(const uint8_t root[VANTIRO_ROOT_SIZE],
+                            const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                            const uint8_t record[VANTIRO_RECORD_SIZE], char* out, size_t cap,
+                            size_t* len);
+// Reads a share text of at most VANTIRO_SHARE_TEXT_MAX bytes in exactly the layout above
+// (LF only, lower-case hex, x equal to the record's first byte): 0; -1 not a share text;
+// -3 its signature does not verify under its key line. out is written only on 0.
+int vantiro_share_text_parse(const uint8_t* text, size_t len, vantiro_share_text* out);
+// The share text of record, as vantiro_share_text_make writes it, encrypted to the X25519
+// recipient as a binary age file into out (cap bytes; *len). Its results, and -1 for a
+// recipient of small order or not canonical or an out too small, -2 when the random source
+// failed. Every secret is wiped.
+int vantiro_age_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],
+                           const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                           const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
+                           uint8_t* out, size_t cap, size_t* len);
+// What opening an age share found.
+enum : int {
+  VANTIRO_AGE_SHARE_OPENED = 0,     // opened; it holds a share text signed by its key
+  VANTIRO_AGE_SHARE_NO_KEY = 1,     // none of the keys unwraps it
+  VANTIRO_AGE_SHARE_HEADER = 2,     // damaged: the header is malformed
+  VANTIRO_AGE_SHARE_HMAC = 3,       // damaged: the header's MAC is wrong
+  VANTIRO_AGE_SHARE_PAYLOAD = 4,    // damaged: the payload does not authenticate
+  VANTIRO_AGE_SHARE_ARMOR = 5,      // damaged: the armor is malformed
+  VANTIRO_AGE_SHARE_NOT_SHARE = 6,  // it opens, but holds no share text
+  VANTIRO_AGE_SHARE_UNSIGNED = 7,   // it holds a share text not signed by the key it names
+};
+// Opens an age file (binary or armored, at most VANTIRO_AGE_FILE_MAX bytes) with count
+// X25519 secret keys and reads the share text it holds into out, the index of the key that
+// opened it into *which (when not null). One of the codes above, or -1 for a refused
+// argument; out is written only on VANTIRO_AGE_SHARE_OPENED. Every secret of the opening,
+// the text included, is wiped.
+int vantiro_age_share_open(const uint8_t* file, size_t len, const uint8_t (*keys)[32], int count,
+                           vantiro_share_text* out, int* which);
+// The forms a share is sealed in for its custodian.
+enum : uint8_t {
+  VANTIRO_FORM_SEALED = 0,  // a sealed share (HPKE)
+  VANTIRO_FORM_AGE = 1,     // an age file holding the share text
+};
+// Seals record for its custodian in the form given: a sealed share text
+// (vantiro_sealed_share_make) or a binary age share (vantiro_age_share_make), with their
+// results, into out (cap bytes; *len).
+int vantiro_share_seal(uint8_t form, const uint8_t root[VANTIRO_ROOT_SIZE],
+                       const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                       const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
+                       uint8_t* out, size_t cap, size_t* len);
 // Proves that k (3..16) records that rebuild the root of key lie on one split, by
 // rebuilding it from every set that leaves one out: 0 when every such set rebuilds it
 // (so at least t + 1 shares were given); 1 when none does (as few as t: nothing can be

@@ -1416,6 +1416,50 @@ class SplitRecords(CeremonyCase):
         self.assertEqual([], self.files(self.path("re")))
 
 
+BECH32 = "qpzry9x8gf2tvdw0s3jn54khce6mua7l"
+
+
+def _bech32_polymod(values):
+    chk = 1
+    for v in values:
+        top = chk >> 25
+        chk = (chk & 0x1ffffff) << 5 ^ v
+        for i, g in enumerate((0x3b6a57b2, 0x26508e6d, 0x1ea119fa, 0x3d4233dd, 0x2a1462b3)):
+            chk ^= g if (top >> i) & 1 else 0
+    return chk
+
+
+def _bech32_hrp(hrp):
+    return [ord(c) >> 5 for c in hrp] + [0] + [ord(c) & 31 for c in hrp]
+
+
+def bech32_encode(hrp, data):
+    """Bech32 (BIP 173) written here independently of the product, without its length limit."""
+    bits = "".join(f"{b:08b}" for b in data)
+    bits += "0" * (-len(bits) % 5)
+    groups = [int(bits[i:i + 5], 2) for i in range(0, len(bits), 5)]
+    poly = _bech32_polymod(_bech32_hrp(hrp) + groups + [0] * 6) ^ 1
+    groups += [(poly >> 5 * (5 - i)) & 31 for i in range(6)]
+    return hrp + "1" + "".join(BECH32[g] for g in groups)
+
+
+def identity_key(text):
+    """The 32-byte X25519 secret key of an age identity file (the last identity line)."""
+    line = [l for l in text.decode().splitlines() if l.startswith("AGE-SECRET-KEY-1")][-1].lower()
+    groups = [BECH32.index(c) for c in line[len("age-secret-key-1"):-6]]
+    bits = "".join(f"{g:05b}" for g in groups)
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, 256, 8))
+
+
+def x25519_public(sk):
+    """The X25519 public key of sk through Python's cryptography; None without it."""
+    try:
+        from cryptography.hazmat.primitives.asymmetric.x25519 import X25519PrivateKey
+    except ImportError:
+        return None
+    return X25519PrivateKey.from_private_bytes(sk).public_key().public_bytes_raw()
+
+
 def hpke_open(sealed_text, key):
     """Opens a sealed share with Python's cryptography HPKE as an independent oracle: the
     header through the recipient line is the info. None when the library has no HPKE."""
@@ -1437,10 +1481,19 @@ class SealedShares(CeremonyCase):
         self.assertEqual((0, ""), (rc, err))
         text = read(pub).decode()
         self.assertRegex(text, r"^[0-9a-f]{64}\n$")
-        self.assertEqual(f"== custodian key made ==\n  public key: {text[:64]}\n"
-                         f"  wrote 32B secret key -> {key} (keep it apart from your sealed share)\n"
-                         f"  wrote public key -> {pub} (only this file goes to the ceremony)\n", out)
-        self.assertEqual(32, len(read(key)))
+        pk = x25519_public(identity_key(read(key)))
+        recipient = bech32_encode("age", pk) if pk else None
+        lines = out.split("\n")
+        self.assertEqual([f"== custodian key made ==", f"  public key: {text[:64]}"], lines[:2])
+        self.assertRegex(lines[2], r"^  age recipient: age1[0-9a-z]{58}$")
+        if recipient:  # the recipient is the age form of the public key
+            self.assertEqual(f"  age recipient: {recipient}", lines[2])
+        self.assertEqual([f"  wrote secret key (an age identity) -> {key} (keep it apart from "
+                          "your sealed share)",
+                          f"  wrote public key -> {pub} (only this file goes to the ceremony)",
+                          ""], lines[3:])
+        self.assertRegex(read(key).decode(), r"^# created: \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\n"
+                         r"# public key: age1[0-9a-z]{58}\nAGE-SECRET-KEY-1[0-9A-Z]{58}\n$")
         self.assertMode(key, 0o600)
         return key, pub
 
@@ -1466,7 +1519,7 @@ class SealedShares(CeremonyCase):
         sig = bytes.fromhex(lines[8][len("signature: "):])
         self.assertTrue(ed25519ctx_verify(pub, b"vantiro sealed share v1", body, sig))
         self.assertMode(path, 0o600)
-        record = hpke_open(text, read(key))
+        record = hpke_open(text, identity_key(read(key)))
         if record is not None:
             self.assertEqual((x, f"fingerprint: {hashlib.sha256(record).hexdigest()}"),
                              (record[0], lines[5]))
@@ -1556,7 +1609,9 @@ class SealedShares(CeremonyCase):
                 ([p1, p2, junk], f"ERROR: {junk} is not a custodian public key\n"),
                 ([p1, zero, p2], f"ERROR: {zero} is not a usable custodian key\n"),
                 ([p2, p3, raw1], f"ERROR: {raw1} {secret}\n"),
-                ([k1, p2, p3], f"ERROR: {k1} {secret}\n"),
+                ([k1, p2, p3], f"ERROR: {k1} is not a custodian public key (it holds an age "
+                               "identity, a secret key; give its recipient, age1..., or its .pub "
+                               "file)\n"),
                 ([p2, p3, top1], f"ERROR: {top1} is not a usable custodian key\n"),
                 ([p1, p2, crlf1], f"ERROR: {p1} and {crlf1} are the same custodian key; each share "
                                   "goes to its own custodian\n")):
@@ -1612,7 +1667,8 @@ class SealedShares(CeremonyCase):
                                       stdin=read(k3)))
         self.assertFalse(os.path.exists(self.path("r.key")))
         # Plain shares name no split: reissue --to needs the record or sealed shares.
-        plain = [hpke_open(read(p), read(k)) for p, (k, _) in zip(other_sealed, custodians)]
+        plain = [hpke_open(read(p), identity_key(read(k))) for p, (k, _) in
+                 zip(other_sealed, custodians)]
         if plain[0] is not None:
             rc, out, err = self.run_cli("reissue", "--to", p1, "4", f"{other_dir}/_key.txt", empty,
                                         *[self.message(r, f"p{i}") for i, r in enumerate(plain)])
@@ -1620,6 +1676,214 @@ class SealedShares(CeremonyCase):
                                      "give the split record (--split) or only sealed shares of "
                                      "one split\n"), (rc, out, err))
             self.assertEqual([], self.files(empty))
+
+
+AGE = shutil.which("age")
+AGE_KEYGEN = shutil.which("age-keygen")
+
+
+class AgeShares(SealedShares):
+    def age_custodian(self, name):
+        """A custodian with an age-keygen identity: (identity file, recipient file)."""
+        key, rcpt = self.path(f"{name}.age-key"), self.path(f"{name}.age-rcpt")
+        subprocess.run([AGE_KEYGEN, "-o", key], check=True, capture_output=True)
+        with open(rcpt, "w") as f:
+            f.write(subprocess.run([AGE_KEYGEN, "-y", key], check=True, capture_output=True,
+                                   text=True).stdout)
+        return key, rcpt
+
+    def need_age(self):
+        if not (AGE and AGE_KEYGEN):
+            self.skipTest("the stock age and age-keygen are not installed")
+
+    def age_decrypt(self, key, path):
+        return subprocess.run([AGE, "-d", "-i", key, path], check=True,
+                              capture_output=True).stdout
+
+    def check_share_text(self, text, pub, split, t, x, listed):
+        """The layout, the root's signature, and the record against the split record."""
+        lines = text.decode().split("\n")
+        self.assertEqual(["vantiro share v1", f"key: {pub.hex()}", f"split: {split}",
+                          f"threshold: {t}", f"share: {x}"], lines[:5])
+        record = bytes.fromhex(lines[5][len("record: "):])
+        self.assertEqual((x, ""), (record[0], lines[7]))
+        body = text[:text.index(b"signature: ")]
+        self.assertTrue(ed25519ctx_verify(pub, b"vantiro share v1", body,
+                                          bytes.fromhex(lines[6][len("signature: "):])))
+        self.assertIn(f"share {x}: {hashlib.sha256(record).hexdigest()}", listed)
+        return record
+
+    def test_age_ceremony_end_to_end(self):
+        self.need_age()
+        # Two custodians with age-keygen identities (one given as a file, one as the string),
+        # one keygen key given as its age recipient, two keygen keys sealed as before.
+        a1, a2 = self.age_custodian("a1"), self.age_custodian("a2")
+        k3, k4, k5 = (self.keygen(f"k{i}") for i in (3, 4, 5))
+        r2 = read(a2[1]).decode().split()[-1]
+        r3 = read(k3[0]).decode().split("# public key: ")[1].split()[0]
+        outdir = self.path("out")
+        os.makedirs(outdir)
+        rc, out, err = self.run_cli("mint", "--to", a1[1], "--to", r2, "--to", r3, "--to", k4[1],
+                                    "--to", k5[1], "5", "3", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        shares = [f"{outdir}/share-0{x}.{'age' if x < 4 else 'sealed'}" for x in range(1, 6)]
+        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in shares] +
+                         ["shares.txt"], self.files(outdir))
+        pub, anchor, record = read(f"{outdir}/operator.pub"), f"{outdir}/_key.txt", f"{outdir}/shares.txt"
+        listed = read(record).decode()
+        split = listed.split()[6]
+        for x, r in ((1, read(a1[1]).decode().split()[-1]), (2, r2), (3, r3)):
+            digest = re.search(rf"share {x}: ([0-9a-f]{{12}})", listed).group(1)
+            self.assertIn(f"    x=  {x} -> {shares[x - 1]}  age to {r[:16]}...  sha256={digest}...\n",
+                          out)
+            self.assertMode(shares[x - 1], 0o600)
+            self.assertTrue(read(shares[x - 1]).startswith(b"age-encryption.org/v1\n"))
+        # Stock age opens each .age share with the custodian's identity, keygen's included.
+        texts = [self.age_decrypt(k, p) for k, p in ((a1[0], shares[0]), (a2[0], shares[1]),
+                                                     (k3[0], shares[2]))]
+        for x, text in enumerate(texts, start=1):
+            self.check_share_text(text, pub, split, 3, x, listed)
+        # Each custodian checks their own share; without a key an age share is not opened.
+        keys = [a1[0], a2[0], k3[0], k4[0], k5[0]]
+        for x in range(1, 6):
+            rc, out, err = self.run_cli("check", "--key", keys[x - 1], anchor, record, shares[x - 1])
+            self.assertEqual((0, ""), (rc, err))
+            kind = "age file, share" if x < 4 else "sealed share"
+            self.assertTrue(out.endswith(f"  {shares[x - 1]}: {kind} {x} of this split, opened, "
+                                         "intact\n"), out)
+        rc, out, err = self.run_cli("check", anchor, record, shares[0])
+        self.assertEqual((0, f"  {shares[0]}: age file, not opened (no --key for it)\n", ""),
+                         (rc, out[out.index("  " + shares[0]):], err))
+        # The share text taken out with stock age is a share by itself, and checks alone.
+        text1 = self.message(texts[0], "one.txt")
+        rc, out, err = self.run_cli("check", anchor, record, text1)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.endswith(f"  {text1}: share text 1 of this split, signed by the root, "
+                                     "intact\n"), out)
+        # Three shares of mixed forms: a share text, an age share, a sealed share.
+        mixed = [text1, shares[2], shares[3]]
+        mkeys = ["--key", k3[0], "--key", k4[0]]
+        msg = self.message()
+        self.assertEqual((0, ""), self.run_cli("sign", *mkeys, anchor, msg, self.path("m.sig"),
+                                               *mixed)[::2])
+        self.assertEqual(0, self.run_cli("verify", anchor, msg, self.path("m.sig"))[0])
+        rc, out, err = self.run_cli("recover", *mkeys, self.path("r.key"), *mixed)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(pub, read(self.path("r.key"))[32:])
+        # A share text that stock age encrypted (binary and armored) opens with the tool.
+        by_age = self.path("by-age.age")
+        armored = self.path("armored.age")
+        subprocess.run([AGE, "-r", r2, "-o", by_age, text1], check=True)
+        subprocess.run([AGE, "-a", "-r", r2, "-o", armored, text1], check=True)
+        for p in (by_age, armored):
+            rc, out, err = self.run_cli("check", "--key", a2[0], anchor, record, p)
+            self.assertEqual((0, ""), (rc, err), p)
+        # reshare and reissue from mixed forms, to custodians of mixed forms; shares the root
+        # signed for need no split record to reissue.
+        new_dir, re_dir = self.path("new"), self.path("re")
+        os.makedirs(new_dir)
+        os.makedirs(re_dir)
+        rc, out, err = self.run_cli("reshare", *mkeys, "--to", r2, "--to", k5[1], "--to", r3, "3",
+                                    "2", anchor, new_dir, *mixed)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertEqual(["share-01.age", "share-02.sealed", "share-03.age", "shares.txt"],
+                         self.files(new_dir))
+        rc, out, err = self.run_cli("recover", "--key", a2[0], "--key", k3[0], self.path("r2.key"),
+                                    f"{new_dir}/share-01.age", f"{new_dir}/share-03.age")
+        self.assertEqual((0, ""), (rc, err))
+        rc, out, err = self.run_cli("reissue", *mkeys, "--to", r3, "2", anchor, re_dir, *mixed)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertTrue(out.endswith("  It belongs to the same split: with the other shares it "
+                                     "rebuilds the same root.\n"), out)
+        self.assertEqual(["share-02.age"], self.files(re_dir))
+        reissued = self.age_decrypt(k3[0], f"{re_dir}/share-02.age")
+        self.assertEqual(texts[1][:texts[1].index(b"signature")],
+                         reissued[:reissued.index(b"signature")])
+
+    def test_age_refusals(self):
+        k1, k2, k3 = (self.keygen(f"k{i}") for i in (1, 2, 3))
+        age_of = lambda key: read(key).decode().split("# public key: ")[1].split()[0]
+        r1 = age_of(k1[0])
+        bad = r1[:-1] + ("q" if r1[-1] != "q" else "p")  # a Bech32 checksum that fails
+        rfile = self.message(f"# a comment\n\n{r1}\n".encode(), "r1.txt")
+        two = self.message(f"{r1}\n{age_of(k2[0])}\n".encode(), "two.txt")
+        empty = self.path("empty")
+        os.makedirs(empty)
+        for tos, msg in (
+                ([bad, k2[1], k3[1]], f"ERROR: {bad} is not a custodian public key\n"),
+                ([two, k2[1], k3[1]], f"ERROR: {two} is not a custodian public key\n"),
+                ([k1[1], k2[1], r1], f"ERROR: {k1[1]} and {r1} are the same custodian key; each "
+                                     "share goes to its own custodian\n"),
+                ([rfile, k2[1], k1[1]], f"ERROR: {rfile} and {k1[1]} are the same custodian key; "
+                                        "each share goes to its own custodian\n")):
+            args = [w for p in tos for w in ("--to", p)]
+            self.assertEqual((1, "", msg), self.run_cli("mint", *args, "3", "2", "example.com",
+                                                        empty), tos)
+            self.assertEqual([], self.files(empty))
+        outdir = self.path("out")
+        os.makedirs(outdir)
+        rc, out, err = self.run_cli("mint", "--to", rfile, "--to", age_of(k2[0]), "--to", k3[1],
+                                    "3", "2", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        anchor, record = f"{outdir}/_key.txt", f"{outdir}/shares.txt"
+        s1, s2, s3 = f"{outdir}/share-01.age", f"{outdir}/share-02.age", f"{outdir}/share-03.sealed"
+        keys = ["--key", k1[0], "--key", k2[0], "--key", k3[0]]
+        data = read(s1)
+        head_end = data.index(b"\n---") + 5
+        mac = self.message(data[:head_end] + bytes([data[head_end] ^ 1]) + data[head_end + 1:],
+                           "mac.age")
+        body = self.message(data[:-1] + bytes([data[-1] ^ 1]), "body.age")
+        root = self.path("root.key")
+        self.assertEqual(0, self.run_cli("recover", *keys, root, s1, s2)[0])
+        seed = read(root)[:32]
+        pub = read(f"{outdir}/operator.pub")
+        split = read(record).decode().split()[6]
+        rec1 = None
+        if AGE:
+            text = subprocess.run([AGE, "-d", "-i", k1[0], s1], check=True,
+                                  capture_output=True).stdout
+            rec1 = self.message(text, "one.txt")
+            crlf = self.message(text.replace(b"\n", b"\r\n"), "crlf.txt")
+            upper = self.message(text.replace(split.encode(), split.upper().encode()), "upper.txt")
+            lines = text.decode().split("\n")
+            changed = self.message(text.replace(b"threshold: 2", b"threshold: 3"), "changed.txt")
+            # Signed by the root, but the record's x is not the share's place.
+            body_text = "\n".join(lines[:4] + ["share: 2"] + lines[5:6]) + "\n"
+            sig = ed25519ctx_sign(seed, b"vantiro share v1", body_text.encode())
+            wrong_x = self.message(f"{body_text}signature: {sig.hex()}\n".encode(), "x.txt")
+            hello = self.path("hello.age")
+            subprocess.run([AGE, "-r", r1, "-o", hello], input=b"hello\n", check=True)
+        for share, msg in (
+                (mac, f"ERROR: {mac} is damaged (its header MAC is wrong)\n"),
+                (body, f"ERROR: {body} is damaged (its payload does not authenticate)\n"),
+                *(((crlf, f"ERROR: {crlf} is not a share text\n"),
+                   (upper, f"ERROR: {upper} is not a share text\n"),
+                   (wrong_x, f"ERROR: {wrong_x} is not a share text\n"),
+                   (changed, f"ERROR: {changed} is not signed by the root it names\n"),
+                   (hello, f"ERROR: {hello} does not hold a vantiro share\n")) if AGE else ())):
+            rc, out, err = self.run_cli("sign", *keys, anchor, self.message(), self.path("s.sig"),
+                                        share, s3)
+            self.assertEqual((1, "", msg), (rc, out, err))
+        self.assertEqual((1, "", f"ERROR: no --key opens {s2}\n"),
+                         self.run_cli("recover", "--key", k1[0], self.path("r.key"), s1, s2))
+        # check: a --key that opens none of the age shares given is an error.
+        rc, out, err = self.run_cli("check", "--key", k3[0], anchor, record, s1)
+        self.assertEqual((1, f"ERROR: --key {k3[0]} opens none of the shares given\n"), (rc, err))
+        self.assertTrue(out.endswith(f"  {s1}: age file, not opened (no --key for it)\n"), out)
+        # A share text of another root is named as such.
+        if rec1:
+            other = self.path("other")
+            os.makedirs(other)
+            self.assertEqual(0, self.run_cli("mint", "--to", r1, "--to", k2[1], "2", "2",
+                                             "example.com", other)[0])
+            other_text = self.message(subprocess.run(
+                [AGE, "-d", "-i", k1[0], f"{other}/share-01.age"], check=True,
+                capture_output=True).stdout, "other.txt")
+            other_pub = read(f"{other}/operator.pub").hex()
+            self.assertEqual((1, "", f"ERROR: {other_text} is a share of key {other_pub}, not "
+                                     "the anchor's key\n"),
+                             self.run_cli("sign", anchor, self.message(), self.path("s.sig"),
+                                          other_text, rec1))
 
 def main():
     global OPTS

@@ -405,6 +405,39 @@ TEST(VantiroWipes, SealedOpenLeavesNoRecord) {
   secure_zero(sk, sizeof sk);
 }
 
+// Opening an age share leaves neither the record nor the share text (its record in hex)
+// nor the custodian's key behind, whether it opens or its payload is refused.
+TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
+  uint8_t root_pk[32], root[64], sk[32], pk[32];
+  ASSERT_EQ(0, ed25519_keypair(root_pk, root));
+  bytes records(2 * VANTIRO_RECORD_SIZE);
+  ASSERT_EQ(0, vantiro_split(2, 2, root, records.data()));
+  ASSERT_EQ(0, vantiro_custodian_keygen(sk, pk));
+  const uint8_t split[VANTIRO_SPLIT_ID_SIZE] = {7};
+  uint8_t file[VANTIRO_SEALED_TEXT_MAX];
+  size_t len = 0;
+  ASSERT_EQ(0, vantiro_age_share_make(root, split, 2, records.data(), pk, file, sizeof file, &len));
+  const bytes record(records.begin(), records.begin() + VANTIRO_RECORD_SIZE);
+  const std::string hex = vt::to_hex(record);
+  const bytes record_hex(hex.begin(), hex.end());
+  for (int want : {VANTIRO_AGE_SHARE_OPENED, VANTIRO_AGE_SHARE_PAYLOAD}) {
+    SCOPED_TRACE(want);
+    bytes f(file, file + len);
+    if (want != VANTIRO_AGE_SHARE_OPENED) f.back() ^= 1;
+    vantiro_share_text out{};
+    int rc = 99;
+    const vt::StackSnapshot snap = vt::stack_after([&] {
+      rc = vantiro_age_share_open(f.data(), f.size(), &sk, 1, &out, nullptr);
+    });
+    ASSERT_EQ(want, rc);
+    expect_visible_and_clean(snap, bytes(pk, pk + 32),
+                             {record, record_hex, bytes(sk, sk + 32)});
+    secure_zero(&out, sizeof out);
+  }
+  secure_zero(root, sizeof root);
+  secure_zero(sk, sizeof sk);
+}
+
 TEST(VantiroWipes, SignLeavesNoDerivedSecretKey) {
   uint8_t pk[32], sk[64], other_pk[32], other_sk[64];
   ASSERT_EQ(0, ed25519_keypair(pk, sk));
