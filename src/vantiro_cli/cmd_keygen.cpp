@@ -12,7 +12,7 @@ namespace cli {
 namespace {
 
 // "# created: <UTC>", "# public key: age1...", the identity line: as age-keygen lays it out.
-constexpr size_t kIdentityFileMax = 160;
+constexpr size_t kIdentityFileMax = 256;
 
 }  // namespace
 

@@ -242,6 +242,54 @@ def open_sealed(text, sk):
     return record, pats
 
 
+def hkdf_sha256(ikm, salt, info, n=32):
+    prk = hmac.new(salt or bytes(32), ikm, hashlib.sha256).digest()
+    return hmac.new(prk, info + b"\x01", hashlib.sha256).digest()[:n]
+
+
+def identity_key(text):
+    """The X25519 secret key of an age identity file, by Bech32 decoding written here."""
+    alphabet = "qpzry9x8gf2tvdw0s3jn54khce6mua7l"
+    line = [l for l in text.decode().splitlines() if l.startswith("AGE-SECRET-KEY-1")][-1]
+    bits = "".join(f"{alphabet.index(c):05b}" for c in line.lower()[16:-6])
+    return bytes(int(bits[i:i + 8], 2) for i in range(0, 256, 8))
+
+
+def open_age(data, sk):
+    """(record, secrets) of an age share opened with the custodian's secret key sk: the
+    X25519 shared secret, the wrap key, the file key, the header and payload keys, and the
+    share text's record in hex. None without Python's cryptography."""
+    try:
+        from cryptography.hazmat.primitives.asymmetric.x25519 import (X25519PrivateKey,
+                                                                      X25519PublicKey)
+        from cryptography.hazmat.primitives.ciphers.aead import ChaCha20Poly1305
+    except ImportError:
+        return None
+    import base64
+    unb64 = lambda t: base64.b64decode(t + "=" * (-len(t) % 4))
+    lines = data.split(b"\n")
+    eph = unb64(lines[1].split()[2].decode())
+    wrapped = unb64(lines[2].decode())
+    priv = X25519PrivateKey.from_private_bytes(sk)
+    shared = priv.exchange(X25519PublicKey.from_public_bytes(eph))
+    wrap = hkdf_sha256(shared, eph + priv.public_key().public_bytes_raw(),
+                       b"age-encryption.org/v1/X25519")
+    file_key = ChaCha20Poly1305(wrap).decrypt(bytes(12), wrapped, b"")
+    start = data.index(b"\n---") + 1
+    start = data.index(b"\n", start) + 1
+    nonce = data[start:start + 16]
+    payload_key = hkdf_sha256(file_key, nonce, b"payload")
+    text = ChaCha20Poly1305(payload_key).decrypt(bytes(11) + b"\x01", data[start + 16:], b"")
+    record_hex = text.split(b"record: ")[1].split(b"\n")[0]
+    pats = {}
+    for name, value in (("age shared secret", shared), ("age wrap key", wrap),
+                        ("age file key", file_key), ("age header key",
+                                                     hkdf_sha256(file_key, b"", b"header")),
+                        ("age payload key", payload_key), ("share text record", record_hex)):
+        pats.update(windows(name, value))
+    return bytes.fromhex(record_hex.decode()), pats
+
+
 def check(label, blob, pats, controls):
     for what, needle in controls:
         if needle not in blob:
@@ -255,29 +303,34 @@ def check(label, blob, pats, controls):
 
 
 def check_sealed(gdb, cli, tmp):
-    """keygen, then a 2-of-3 mint sealed to three custodians, a sign and a recover from two
-    sealed shares opened with their --key files: no root, record, custodian secret key or
-    HPKE secret may remain."""
-    keys, tos = [], []
+    """keygen, then a 2-of-3 mint to three custodians (share 2 as an age share to the age
+    recipient of a keygen key, the others sealed), a sign and a recover from a sealed and
+    an age share opened with their --key files: no root, record, custodian secret key (nor
+    its age identity text), HPKE or age secret may remain."""
+    keys, tos, identities = [], [], []
     for i in range(3):
         key, pub = os.path.join(tmp, f"c{i}.key"), os.path.join(tmp, f"c{i}.pub")
         blob, _ = core_at_exit(gdb, os.path.join(tmp, "keygen.core"), [cli, "keygen", key, pub],
                                tmp)
         with open(key, "rb") as f:
-            keys.append(f.read())
-        tos += ["--to", pub]
-        if i == 0 and not check("keygen", blob, windows("custodian secret key", keys[0]),
+            text = f.read()
+        keys.append(identity_key(text))
+        identities.append(text.split(b"\n")[2])
+        recipient = text.split(b"# public key: ")[1].split(b"\n")[0].decode()
+        tos += ["--to", recipient if i == 1 else pub]
+        if i == 0 and not check("keygen", blob, {**windows("custodian secret key", keys[0]),
+                                                 **windows("age identity", identities[0])},
                                 [("argv path", key.encode())]):
             return False
     out = os.path.join(tmp, "sealed")
     os.makedirs(out)
     blob, _ = core_at_exit(gdb, os.path.join(tmp, "mint-to.core"),
                            [cli, "mint"] + tos + ["3", "2", MARKER_FQDN, out], tmp)
-    paths = [os.path.join(out, f"share-0{x}.sealed") for x in (1, 2, 3)]
+    paths = [os.path.join(out, f"share-0{x}.{'age' if x == 2 else 'sealed'}") for x in (1, 2, 3)]
     opened = []
     for p, sk in zip(paths, keys):
         with open(p, "rb") as f:
-            opened.append(open_sealed(f.read(), sk))
+            opened.append((open_age if p.endswith(".age") else open_sealed)(f.read(), sk))
     if opened[0] is None:
         print("sealed shares: skipped (Python's cryptography is missing)")
         return True
@@ -287,20 +340,21 @@ def check_sealed(gdb, cli, tmp):
         if root[32:] != f.read():
             sys.exit("the sealed shares opened here do not rebuild operator.pub")
     pats = secrets_of_root(root, records)
-    for sk, (_, hpke) in zip(keys, opened):
+    for sk, identity, (_, sealing) in zip(keys, identities, opened):
         pats.update(windows("custodian secret key", sk))
-        pats.update(hpke)
+        pats.update(windows("age identity", identity))
+        pats.update(sealing)
     ok = check("mint --to", blob, pats, [("argv fqdn", MARKER_FQDN.encode())])
     anchor = os.path.join(out, "_key.txt")
     msg = os.path.join(tmp, "sealed-message")
     with open(msg, "wb") as f:
         f.write(b"sealed ceremony\n")
-    given = ["--key", os.path.join(tmp, "c0.key"), "--key", os.path.join(tmp, "c2.key")]
+    given = ["--key", os.path.join(tmp, "c0.key"), "--key", os.path.join(tmp, "c1.key")]
     for label, argv, written in (
-            ("sign --key", [cli, "sign"] + given + [anchor, msg, msg + ".sig", paths[0], paths[2]],
+            ("sign --key", [cli, "sign"] + given + [anchor, msg, msg + ".sig", paths[0], paths[1]],
              msg + ".sig"),
             ("recover --key", [cli, "recover"] + given + [os.path.join(tmp, "sealed-root.key"),
-                                                          paths[0], paths[2]],
+                                                          paths[0], paths[1]],
              os.path.join(tmp, "sealed-root.key"))):
         blob, _ = core_at_exit(gdb, os.path.join(tmp, "sealed.core"), argv, tmp)
         if not os.path.exists(written):
