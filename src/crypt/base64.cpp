@@ -40,8 +40,7 @@ int base64_encode(const uint8_t* data, size_t len, int pad, char* out, size_t ca
   return 0;
 }
 
-int base64_decode(const char* in, size_t len, int pad, uint8_t* out, size_t cap,
-                  size_t* out_len) {
+int base64_decode(const char* in, size_t len, int pad, uint8_t* out, size_t cap, size_t* out_len) {
   if (out_len == nullptr || (in == nullptr && len != 0)) return -1;
   size_t chars = len;
   if (pad != 0) {

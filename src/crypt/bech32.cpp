@@ -165,7 +165,9 @@ int bech32_decode(const char* str, size_t len, char* hrp, size_t hrp_cap, uint8_
     if (data != nullptr) secure_zero(data, data_cap);
     return -1;
   }
-  for (size_t i = 0; i < sep; ++i) hrp[i] = static_cast<char>(lower(static_cast<unsigned char>(str[i])));
+  for (size_t i = 0; i < sep; ++i) {
+    hrp[i] = static_cast<char>(lower(static_cast<unsigned char>(str[i])));
+  }
   hrp[sep] = '\0';
   *data_len = n;
   return 0;
