@@ -307,7 +307,8 @@ int chacha20poly1305_encrypt(const uint8_t key[32], const uint8_t nonce[12], con
                              uint8_t* cipher, uint8_t tag[16]);
 // AEAD decryption: the tag is checked first, in constant time; 0 with the plaintext
 // (cipher_len bytes) in plain; -1, writing nothing to plain, when the tag does not verify,
-// the length is out of bounds or a pointer is null. plain may be cipher.
+// the length is out of bounds or a pointer is null (aad and cipher may be null when their
+// length is 0). plain may be cipher.
 int chacha20poly1305_decrypt(const uint8_t key[32], const uint8_t nonce[12], const uint8_t* aad,
                              size_t aad_len, const uint8_t* cipher, size_t cipher_len,
                              const uint8_t tag[16], uint8_t* plain);
