@@ -73,8 +73,12 @@ std::string sha256_hex(const uint8_t* data, size_t len) {
 }
 
 const std::map<std::string, int> kOutcomes = {
-    {"success", AGE_OK},          {"no match", AGE_NO_MATCH}, {"HMAC failure", AGE_HMAC},
-    {"header failure", AGE_HEADER}, {"payload failure", AGE_PAYLOAD}, {"armor failure", AGE_ARMOR},
+    {"success", AGE_OK},
+    {"no match", AGE_NO_MATCH},
+    {"HMAC failure", AGE_HMAC},
+    {"header failure", AGE_HEADER},
+    {"payload failure", AGE_PAYLOAD},
+    {"armor failure", AGE_ARMOR},
 };
 
 // Runs one vector: the code that ended it, and in *problem what else was wrong.

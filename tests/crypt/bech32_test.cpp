@@ -98,20 +98,20 @@ TEST(Bech32, Bip173ValidStringsDecodeAndEncodeBack) {
 
 TEST(Bech32, Bip173InvalidStrings) {
   const std::string invalid[] = {
-      "\x20" "1nwldj5",  // hrp characters out of range
-      "\x7f" "1axkwrx",
-      "\x80" "1eym55h",
+      "\0401nwldj5",  // hrp characters out of range: 0x20, 0x7f, 0x80
+      "\1771axkwrx",
+      "\2001eym55h",
       "an84characterslonghumanreadablepartthatcontainsthenumber1andtheexcludedcharactersbio1569pvx",
-      "pzry9x0s0muk",  // no separator
+      "pzry9x0s0muk",   // no separator
       "1pzry9x0s0muk",  // empty hrp
-      "x1b4n0q5v",  // invalid data character
-      "li1dgmt3",  // checksum too short
+      "x1b4n0q5v",      // invalid data character
+      "li1dgmt3",       // checksum too short
       "de1lg7wt\xff",
       "A1G7SGD8",  // checksum made over the upper-case hrp
       "10a06t8",
       "1qzzfhee",
       "tb1qrp33g0q5c5txsp9arysrx4k6zdkfs4nce4xj0gdcccefvpysxf3q0sL5k7",  // mixed case
-      "bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t5",  // wrong checksum
+      "bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t5",                      // wrong checksum
   };
   for (const std::string& s : invalid) EXPECT_NE(decode(s).rc, 0) << s;
 }
@@ -123,11 +123,11 @@ TEST(Bech32, PaddingBits) {
     const char* bytes_hex;  // nullptr: refused
   } rows[] = {
       {{}, ""},
-      {{31}, nullptr},               // 5 bits: no byte, too much padding
-      {{31, 28}, "ff"},              // 10 bits: one byte and 2 zero bits
-      {{31, 29}, nullptr},           // ... with a padding bit set
-      {{31, 31, 0}, nullptr},        // 15 bits: one byte and 7 bits
-      {{31, 31, 31, 16}, "ffff"},    // 20 bits: two bytes and 4 zero bits
+      {{31}, nullptr},             // 5 bits: no byte, too much padding
+      {{31, 28}, "ff"},            // 10 bits: one byte and 2 zero bits
+      {{31, 29}, nullptr},         // ... with a padding bit set
+      {{31, 31, 0}, nullptr},      // 15 bits: one byte and 7 bits
+      {{31, 31, 31, 16}, "ffff"},  // 20 bits: two bytes and 4 zero bits
       {{31, 31, 31, 17}, nullptr},
       {{31, 31, 31, 31, 31, 31, 31, 31}, "ffffffffff"},
   };
@@ -216,11 +216,11 @@ TEST(Base64, RefusesNonCanonicalText) {
     const char* in;
     int pad;
   } rows[] = {
-      {"Zh==", 1}, {"Zm9=", 1}, {"Zh", 0}, {"Zm9", 0},  // non-zero unused bits
-      {"Z", 0}, {"Zm9vY", 0}, {"Z===", 1}, {"====", 1},   // a lone character
-      {"Zg=", 1}, {"Zg", 1}, {"Zg=", 0},                  // padding missing or present
-      {"Zg==Zg==", 1}, {"Zm=v", 1},                       // '=' inside
-      {"Zm9v\n", 0}, {" Zm9v", 0}, {"Zm-v", 0}, {"Zm_v", 0},  // outside the alphabet
+      {"Zh==", 1},     {"Zm9=", 1},  {"Zh", 0},   {"Zm9", 0},   // non-zero unused bits
+      {"Z", 0},        {"Zm9vY", 0}, {"Z===", 1}, {"====", 1},  // a lone character
+      {"Zg=", 1},      {"Zg", 1},    {"Zg=", 0},                // padding missing or present
+      {"Zg==Zg==", 1}, {"Zm=v", 1},                             // '=' inside
+      {"Zm9v\n", 0},   {" Zm9v", 0}, {"Zm-v", 0}, {"Zm_v", 0},  // outside the alphabet
   };
   for (const auto& row : rows) {
     uint8_t out[8] = {};
