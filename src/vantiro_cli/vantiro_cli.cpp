@@ -72,13 +72,15 @@ const option_row kOptions[] = {
      "    root rebuilt against its key",
      nullptr},
     {"--to", kOptTo, "<pubfile>", nullptr, &options::to, &options::to_count,
-     "--to <pubfile>  seal a share to this custodian's public key (from keygen); once per\n"
-     "    share, in share order. No share is written in the clear",
-     "--to <pubfile>  seal the share to this custodian's public key (from keygen); given\n"
-     "    once. The share is not written in the clear"},
+     "--to <pubfile>  seal a share to this custodian's key: a .pub file from keygen, or an\n"
+     "    age recipient (age1..., or a file holding one); once per share, in share order.\n"
+     "    No share is written in the clear",
+     "--to <pubfile>  seal the share to this custodian's key: a .pub file from keygen, or\n"
+     "    an age recipient (age1..., or a file holding one); given once. The share is not\n"
+     "    written in the clear"},
     {"--key", kOptKey, "<keyfile>", nullptr, &options::key, &options::key_count,
-     "--key <keyfile>  a custodian's secret key (from keygen), to open the sealed share\n"
-     "    sealed to it; up to 16",
+     "--key <keyfile>  a custodian's secret key (keygen's key file, or an age identity\n"
+     "    file), to open the share sealed to it; up to 16",
      nullptr},
 };
 
@@ -179,9 +181,9 @@ const command_row kCommands[] = {
      "share given against it, alone: combining nothing and writing nothing.",
      2, -1, kOptHelp | kOptKey, 0, run_check},
     {"keygen", "<keyout> <pubout>",
-     "Makes a custodian's key pair: the 32-byte secret key into the new owner-only file\n"
-     "keyout, the public key (64 hex digits) into the new file pubout, which goes to the\n"
-     "ceremony as a --to key.",
+     "Makes a custodian's key pair: the secret key, as an age identity, into the new\n"
+     "owner-only file keyout, the public key (64 hex digits) into the new file pubout,\n"
+     "which goes to the ceremony as a --to key.",
      2, 2, kOptHelp, 0, run_keygen},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
      kOptHelp, 0, run_help},

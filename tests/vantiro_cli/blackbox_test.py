@@ -229,8 +229,9 @@ class Dispatcher(CliCase):
             self.assertEqual((0, out, ""), self.run_cli("help", name), name)
         self.assertEqual((0, ""), self.run_cli("mint", "--help", "5", "3", "x.org", "d")[::2])
         self.assertEqual((0, ""), self.run_cli("mint", "5", "3", "x.org", "d", "--help")[::2])
-        self.assertIn("--to <pubfile>  seal the share to this custodian's public key (from "
-                      "keygen); given\n    once.", self.run_cli("reissue", "--help")[1])
+        self.assertIn("--to <pubfile>  seal the share to this custodian's key: a .pub file "
+                      "from keygen, or\n    an age recipient (age1..., or a file holding one); "
+                      "given once.", self.run_cli("reissue", "--help")[1])
         for args, err in ((["--frob"], "ERROR: unknown option --frob\n"),
                           (["-v"], "ERROR: unknown option -v\n"),
                           (["mint", "--frob", "5", "3", "x.org", "d"],
@@ -550,7 +551,9 @@ class Mint(CliCase):
                  "_key.txt": lambda d: re.fullmatch(
                      rb'_key\.example\.org\. TXT "k=[0-9a-f]{64} s=[0-9a-f]{128}"\n', d),
                  "shares.txt": record,
-                 "c.key": lambda d: len(d) == 32,
+                 "c.key": lambda d: re.fullmatch(
+                     rb"# created: [0-9T:Z-]{20}\n# public key: age1[0-9a-z]{58}\n"
+                     rb"AGE-SECRET-KEY-1[0-9A-Z]{58}\n", d),
                  "c.pub": lambda d: re.fullmatch(rb"[0-9a-f]{64}\n", d)}
         for x in range(1, n + 1):
             tests[f"share-{x:02d}.share"] = lambda d, x=x: len(d) == 65 and d[0] == x
@@ -1682,7 +1685,9 @@ AGE = shutil.which("age")
 AGE_KEYGEN = shutil.which("age-keygen")
 
 
-class AgeShares(SealedShares):
+class AgeShares(CeremonyCase):
+    keygen = SealedShares.keygen
+
     def age_custodian(self, name):
         """A custodian with an age-keygen identity: (identity file, recipient file)."""
         key, rcpt = self.path(f"{name}.age-key"), self.path(f"{name}.age-rcpt")

@@ -405,8 +405,9 @@ TEST(VantiroWipes, SealedOpenLeavesNoRecord) {
   secure_zero(sk, sizeof sk);
 }
 
-// Opening an age share leaves neither the record nor the share text (its record in hex)
-// nor the custodian's key behind, whether it opens or its payload is refused.
+// Making an age share leaves neither the record nor the share text (its record in hex)
+// behind; opening it leaves neither, nor the custodian's key, whether it opens or its
+// payload is refused.
 TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
   uint8_t root_pk[32], root[64], sk[32], pk[32];
   ASSERT_EQ(0, ed25519_keypair(root_pk, root));
@@ -416,10 +417,25 @@ TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
   const uint8_t split[VANTIRO_SPLIT_ID_SIZE] = {7};
   uint8_t file[VANTIRO_SEALED_TEXT_MAX];
   size_t len = 0;
-  ASSERT_EQ(0, vantiro_age_share_make(root, split, 2, records.data(), pk, file, sizeof file, &len));
+  int made = 99;
+  const vt::StackSnapshot made_snap = vt::stack_after([&] {
+    made = vantiro_age_share_make(root, split, 2, records.data(), pk, file, sizeof file, &len);
+  });
+  ASSERT_EQ(0, made);
+  // What shows that the scan sees the call's frames: the R half of the share text's
+  // signature, which the check of the signature leaves behind when the share opens, and
+  // the ephemeral key of the stanza, decoded into a frame that nothing overwrites when the
+  // payload is refused.
+  const std::string head(reinterpret_cast<const char*>(file), len);
+  const size_t eph_at = head.find("-> X25519 ") + 10;
+  bytes eph(32);
+  size_t eph_len = 0;
+  ASSERT_EQ(0, base64_decode(head.data() + eph_at, 43, 0, eph.data(), eph.size(), &eph_len));
   const bytes record(records.begin(), records.begin() + VANTIRO_RECORD_SIZE);
   const std::string hex = vt::to_hex(record);
   const bytes record_hex(hex.begin(), hex.end());
+  // Making it leaves neither the record nor the share text.
+  expect_visible_and_clean(made_snap, eph, {record, record_hex});
   for (int want : {VANTIRO_AGE_SHARE_OPENED, VANTIRO_AGE_SHARE_PAYLOAD}) {
     SCOPED_TRACE(want);
     bytes f(file, file + len);
@@ -430,7 +446,7 @@ TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
       rc = vantiro_age_share_open(f.data(), f.size(), &sk, 1, &out, nullptr);
     });
     ASSERT_EQ(want, rc);
-    expect_visible_and_clean(snap, bytes(pk, pk + 32),
+    expect_visible_and_clean(snap, rc == 0 ? bytes(out.sig, out.sig + 32) : eph,
                              {record, record_hex, bytes(sk, sk + 32)});
     secure_zero(&out, sizeof out);
   }
