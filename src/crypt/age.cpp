@@ -20,6 +20,7 @@ constexpr size_t kBodyLen = kFileKeyLen + kTagLen;
 // The header this side writes: version line, one X25519 stanza, MAC line.
 const char kHead[] = "age-encryption.org/v1\n-> X25519 ";
 const char kMacMark[] = "---";
+// The bytes the MAC covers (through "---"), and the whole header.
 constexpr size_t kMacLen =
     sizeof kHead - 1 + kShareChars + 1 + kShareChars + 1 + sizeof kMacMark - 1;
 constexpr size_t kHeaderLen = kMacLen + 1 + kShareChars + 1;

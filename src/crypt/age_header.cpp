@@ -55,7 +55,8 @@ bool read_stanza(const uint8_t* in, size_t len, size_t* pos, stanza* s) {
 
   s->body = in + *pos;
   s->body_len = 0;
-  for (;;) {
+  bool last = false;
+  while (!last) {
     uint8_t scratch[kColumns / 4 * 3];
     size_t m = 0;
     if (!line_at(in, len, *pos, &n) || n > kColumns ||
@@ -65,7 +66,7 @@ bool read_stanza(const uint8_t* in, size_t len, size_t* pos, stanza* s) {
     }
     s->body_len += m;
     *pos += n + 1;
-    if (n < kColumns) break;
+    last = n < kColumns;
   }
   s->body_text_len = static_cast<size_t>(in + *pos - s->body);
   return true;
@@ -84,8 +85,8 @@ int header_parse(const uint8_t* in, size_t len, header* h) {
   size_t n = 0, m = 0;
   if (pos == h->stanzas_at || !starts_with(in, len, pos, kMacMark) || !line_at(in, len, pos, &n) ||
       n != sizeof kMacMark - 1 + kMacChars ||
-      base64_decode(reinterpret_cast<const char*>(in + pos + 4), kMacChars, 0, h->mac,
-                    sizeof h->mac, &m) != 0) {
+      base64_decode(reinterpret_cast<const char*>(in + pos + sizeof kMacMark - 1), kMacChars, 0,
+                    h->mac, sizeof h->mac, &m) != 0) {
     return AGE_HEADER;
   }
   h->mac_line_at = pos;

@@ -68,9 +68,9 @@ int stream_open(const uint8_t file_key[kFileKeyLen], const uint8_t nonce[kNonceL
   bool ended = false;
   for (uint64_t i = 0; r == AGE_OK && !ended; ++i) {
     const size_t n = len - at < kSealedChunk ? len - at : kSealedChunk;
-    // A shorter chunk can only be the last. A full one is opened as what its place says
-    // and, failing that, as the other: a full last chunk may be final, and a chunk that
-    // opens either way releases its plaintext before a misplaced end is reported.
+    // A short chunk can only be the final one. A full chunk is opened with the flag its
+    // place implies and, failing that, with the other, so that a chunk which authenticates
+    // either way releases its plaintext before a misplaced end is reported.
     const bool at_end = at + n == len;
     bool last = at_end;
     bool opened = n >= kTagLen && open_chunk(key, i, last, in + at, n, out + done);
