@@ -404,3 +404,105 @@ int age_is_armored(const uint8_t* in, size_t len);
 // with *out_len bytes in out; AGE_ARMOR when malformed; AGE_TOO_LARGE when cap is too
 // small.
 int age_dearmor(const uint8_t* in, size_t len, uint8_t* out, size_t cap, size_t* out_len);
+
+// ---- AES-128, AES key wrap, CFB and CRC-24 (for OpenPGP) ------------------------------
+
+struct aes128_ecb_ctx {
+  uint32_t w[44];  // key schedule; wipe with secure_zero when done
+};
+
+// AES-128 (FIPS 197), encryption direction, on the same paths as AES-256 (the instruction
+// path where the processor has one, else the constant-time portable one).
+void aes128_ecb_keysetup(aes128_ecb_ctx* ctx, const uint8_t key[16]);
+// in and out may be the same buffer.
+void aes128_ecb_encrypt_block(const aes128_ecb_ctx* ctx, const uint8_t in[16], uint8_t out[16]);
+
+// AES key wrap (RFC 3394, the default IV A6A6A6A6A6A6A6A6) of in_len bytes (a multiple of
+// 8, at least 16, at most 1024) under a 16- or 32-byte KEK into out (in_len + 8 bytes).
+// 0; -1 (out untouched) for any other length or a null pointer. The key schedule and the
+// working blocks are wiped. out may not overlap in.
+int aes_key_wrap(const uint8_t* kek, size_t kek_len, const uint8_t* in, size_t in_len,
+                 uint8_t* out);
+
+// AES-256 in CFB mode (full 128-bit feedback, no resynchronisation), encryption: len
+// bytes of in to out under key and iv. out may be in. The key schedule and the feedback
+// block are wiped.
+void aes256_cfb_encrypt(const uint8_t key[32], const uint8_t iv[16], const uint8_t* in,
+                        size_t len, uint8_t* out);
+
+// CRC-24 of OpenPGP's ASCII armor (RFC 9580, section 6.1): initial value 0xB704CE,
+// generator 0x1864CFB; the 24-bit result in the low bits.
+uint32_t crc24_openpgp(const uint8_t* data, size_t len);
+
+// ---- OpenPGP (RFC 9580): certificates read, messages written ---------------------------
+//
+// Version 4 certificates with an Ed25519 primary key (EdDSALegacy, algorithm 22) and a
+// Curve25519 ECDH encryption subkey (algorithm 18), as gpg and sq make them; messages to
+// such a subkey: a v3 PKESK and a v1 SEIPD (AES-256, MDC), ASCII-armored. Bounded, no heap:
+// the caller gives the buffers.
+
+// ASCII armor: the kind of block.
+enum : int {
+  OPENPGP_ARMOR_PUBLIC_KEY = 1,  // "PGP PUBLIC KEY BLOCK"
+  OPENPGP_ARMOR_MESSAGE = 2,     // "PGP MESSAGE"
+};
+// 1 when the len bytes at in begin (after optional whitespace) with the armor line of the
+// kind given; else 0.
+int openpgp_is_armored(const uint8_t* in, size_t len, int kind);
+// Decodes an armored block of the kind given (header lines such as "Comment:" skipped, the
+// CRC-24 checksum line checked when present, LF or CRLF) into out: 0 with *out_len bytes;
+// -1 when malformed or cap is too small.
+int openpgp_dearmor(const uint8_t* in, size_t len, int kind, uint8_t* out, size_t cap,
+                    size_t* out_len);
+// Encodes len bytes as an armored block of the kind given (64-column base64 lines, the
+// CRC-24 line) with a NUL: 0 with *out_len characters; -1 when cap is too small.
+int openpgp_armor(const uint8_t* data, size_t len, int kind, char* out, size_t cap,
+                  size_t* out_len);
+
+constexpr size_t OPENPGP_USER_ID_MAX = 256;
+constexpr size_t OPENPGP_REASON_MAX = 96;
+
+// What a certificate offers to encrypt to, once every signature needed is checked.
+struct openpgp_cert {
+  uint8_t primary_fpr[20];           // v4 fingerprint of the primary key
+  char user_id[OPENPGP_USER_ID_MAX]; // the user ID shown: the primary one among those with a
+                                     // valid self-certification, else the first such; NUL-
+                                     // terminated, control characters replaced by '?'
+  uint8_t subkey[32];                // the encryption subkey's X25519 public key (native form)
+  uint8_t subkey_fpr[20];            // its v4 fingerprint (the ECDH KDF parameter)
+  uint8_t kdf_hash;                  // its KDF hash: 8 SHA-256, 9 SHA-384 or 10 SHA-512
+  uint8_t kdf_cipher;                // its key-wrap cipher: 7 AES-128 or 9 AES-256
+};
+
+// Why a certificate is refused.
+enum : int {
+  OPENPGP_CERT_OK = 0,
+  OPENPGP_CERT_MALFORMED = -1,       // not a v4 transferable public key, or damaged
+  OPENPGP_CERT_PRIMARY = -2,         // the primary key is not Ed25519 (EdDSALegacy)
+  OPENPGP_CERT_NO_SUBKEY = -3,       // no usable Curve25519 encryption subkey; see reason
+  OPENPGP_CERT_NO_USER_ID = -4,      // no user ID carries a valid self-certification
+};
+
+// Reads a binary certificate (a transferable public key, RFC 9580 section 10.1) at time now
+// (seconds since 1970, UTC): the primary key, its user IDs and their certifications (0x10 to
+// 0x13), its subkeys and their binding signatures (0x18), and revocations (0x20 of the
+// primary, 0x28 of a subkey), every signature checked under the primary key (SHA-256,
+// SHA-384 or SHA-512 hashes; others count as invalid). The newest Curve25519 ECDH subkey
+// whose newest valid binding allows encryption (key flags 0x04 or 0x08), is not expired and
+// is not revoked, of a primary that is not revoked, is chosen. OPENPGP_CERT_OK with out
+// filled; otherwise one of the codes above, and for OPENPGP_CERT_NO_SUBKEY a short reason in
+// reason ("revoked", "expired on 2026-01-31", "RSA/NIST/v6 keys are not supported", ...).
+int openpgp_cert_read(const uint8_t* data, size_t len, uint64_t now, openpgp_cert* out,
+                      char reason[OPENPGP_REASON_MAX]);
+
+// Encrypts len bytes (at most 4096) to the certificate's encryption subkey as an armored
+// OpenPGP message: a v3 PKESK (ECDH with a fresh ephemeral X25519 key, the KDF and key wrap
+// of the subkey's parameters, the AES-256 session key with its algorithm octet and checksum,
+// PKCS#5-padded to 40 bytes), then a v1 SEIPD (AES-256 CFB, zero IV, the random prefix and
+// its two repeated octets, a literal data packet ('b', no name, date 0) holding the bytes,
+// the MDC packet over all of it with SHA-1). 0 with the NUL-terminated armored text in out
+// and its length in *out_len; -1 refused (subkey of small order, unknown parameters, cap
+// too small, a null pointer); -2 the random source failed. Every secret (ephemeral scalar,
+// shared secret, KEK, session key, CFB state, the padded plaintext) is wiped.
+int openpgp_encrypt(const openpgp_cert* cert, const uint8_t* data, size_t len, char* out,
+                    size_t cap, size_t* out_len);
