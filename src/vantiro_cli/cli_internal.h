@@ -23,6 +23,7 @@ struct cmd_options {
   const char* to[kMaxListed] = {};
   int key_count = 0;            // --key <keyfile>
   const char* key[kMaxListed] = {};
+  bool gpg = false;             // --gpg: OpenPGP shares opened with gpg
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -194,12 +195,18 @@ void wipe_custodian_keys(custodian_keys* keys);
 // and the form its share is sealed in.
 struct custodian_list {
   int count = 0;
-  uint8_t pk[kMaxListed][32] = {};
-  uint8_t form[kMaxListed] = {};  // VANTIRO_FORM_SEALED or VANTIRO_FORM_AGE
+  uint8_t pk[kMaxListed][32] = {};  // X25519 public key (an OpenPGP certificate's subkey)
+  uint8_t form[kMaxListed] = {};    // VANTIRO_FORM_SEALED, _AGE or _OPENPGP
+  openpgp_cert cert[kMaxListed] = {};  // VANTIRO_FORM_OPENPGP
 };
 
+// Prints an OpenPGP v4 fingerprint as gpg does: 10 groups of 4 upper-case hex digits, two
+// spaces between the halves.
+void print_fingerprint(const uint8_t fpr[20]);
+
 // Reads the --to operands as the custodians of n shares in share order: a keygen public
-// file (sealed share), an age recipient given directly or in a file (age share). Refuses a
+// file (sealed share), an age recipient given directly or in a file (age share), an
+// OpenPGP certificate (OpenPGP share), checked at the machine's time. Refuses a
 // count other than n, what is not a public key (a secret key named as such), a key of
 // small order or not canonical and the same key twice, each with its line; false then.
 bool read_recipients(const cmd_options& o, int n, custodian_list* to);
@@ -256,6 +263,7 @@ struct share_source {
   bool has_split = false;
   vantiro_split_record split{};
   custodian_keys keys;
+  bool gpg = false;                     // --gpg: OpenPGP shares are opened with gpg
   const uint8_t* anchor_key = nullptr;  // the anchor's key, or null
   int vouched = 0;                      // shares read that the root signed for, of one split
   const char* first_vouched = nullptr;  // the path of the first
@@ -277,6 +285,8 @@ enum share_kind {
   SHARE_TEXT = 3,        // a share text, signed by the root
   SHARE_AGE = 4,         // an age share, opened with a --key: a share text
   SHARE_AGE_LOCKED = 5,  // an age share that no --key opens
+  SHARE_PGP = 6,         // an OpenPGP share, opened with gpg: a share text
+  SHARE_PGP_LOCKED = 7,  // an OpenPGP share, not opened (no --gpg)
 };
 
 // A share file as read. Secret: wiped by wipe_loaded_share.
@@ -284,17 +294,19 @@ struct loaded_share {
   share_kind kind = SHARE_FAILED;
   uint8_t record[kRecord] = {};   // SHARE_PLAIN
   vantiro_sealed_share sealed{};  // SHARE_SEALED
-  vantiro_share_text text{};      // SHARE_TEXT, SHARE_AGE
+  vantiro_share_text text{};      // SHARE_TEXT, SHARE_AGE, SHARE_PGP
 };
 void wipe_loaded_share(loaded_share* s);
 
+struct share_source;
 // Reads a share file, told by its content: a sealed share or a share text, parsed strictly
-// and its signature checked; an age share, opened with the --key in keys that unwraps it
-// (noting that it opened one) and its share text checked; else a file of exactly 65 bytes
-// as a record. Prints why it is refused (SHARE_FAILED); an age share that no key opens is
-// SHARE_AGE_LOCKED, with its line printed only when report_locked is set.
-share_kind load_share(const char* path, custodian_keys* keys, bool report_locked,
-                      loaded_share* out);
+// and its signature checked; an age share, opened with the --key of src that unwraps it
+// (noting that it opened one); an OpenPGP share, opened with gpg when src says so (--gpg);
+// the share text of either checked; else a file of exactly 65 bytes as a record. Prints
+// why it is refused (SHARE_FAILED); an age share that no key opens is SHARE_AGE_LOCKED and
+// an OpenPGP share without --gpg SHARE_PGP_LOCKED, with their lines printed only when
+// report_locked is set.
+share_kind load_share(const char* path, share_source* src, bool report_locked, loaded_share* out);
 
 // Checks what the root signed of a share (its key, split and threshold) against the anchor
 // and the split record of src where given; prints why not and returns false.

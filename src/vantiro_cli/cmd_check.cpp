@@ -43,19 +43,27 @@ bool check_sealed(const char* path, const vantiro_sealed_share* s, uint8_t* shar
 bool check_one(const char* path, share_source* src) {
   loaded_share s;
   bool ok = false;
-  switch (load_share(path, &src->keys, false, &s)) {
+  switch (load_share(path, src, false, &s)) {
     case SHARE_PLAIN:
       ok = check_against_record(&src->split, 1, &path, s.record, true);
       break;
     case SHARE_TEXT:
     case SHARE_AGE:
+    case SHARE_PGP:
       ok = signed_share_fits(path, s.text.key, s.text.split, s.text.threshold, src) &&
            check_against_record(&src->split, 1, &path, s.text.record, false);
-      if (ok)
-        std::printf(s.kind == SHARE_AGE
-                        ? "  %s: age file, share %d of this split, opened, intact\n"
-                        : "  %s: share text %d of this split, signed by the root, intact\n",
+      if (ok && s.kind == SHARE_TEXT)
+        std::printf("  %s: share text %d of this split, signed by the root, intact\n", path,
+                    s.text.x);
+      if (ok && s.kind == SHARE_AGE)
+        std::printf("  %s: age file, share %d of this split, opened, intact\n", path, s.text.x);
+      if (ok && s.kind == SHARE_PGP)
+        std::printf("  %s: OpenPGP message, share %d of this split, opened with gpg, intact\n",
                     path, s.text.x);
+      break;
+    case SHARE_PGP_LOCKED:
+      std::printf("  %s: OpenPGP message, not opened (no --gpg)\n", path);
+      ok = true;
       break;
     case SHARE_AGE_LOCKED:
       std::printf("  %s: age file, not opened (no --key for it)\n", path);

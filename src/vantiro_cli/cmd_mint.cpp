@@ -176,7 +176,7 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   // Sealed, the records never leave the core: it wipes them once they are sealed.
   int rc = sealed ? vantiro_mint_sealed(n, t, &to.pk[0][0], pub, records, anchor, sizeof anchor,
                                         &rec, text, sizeof text, &text_len, batch.file, batch.len,
-                                        to.form)
+                                        to.form, to.cert)
                   : vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
                                           sizeof text, &text_len);
   if (rc != 0) {

@@ -61,3 +61,20 @@ cli_open_result cli_open_regular(const char* path, FILE** out);
 // True when f is a regular file, with *left the bytes from its current position to its
 // end as the file stands now; false for a pipe, a terminal or a device.
 bool cli_regular_size(FILE* f, unsigned long long* left);
+
+// Result of cli_run_capture.
+enum cli_run_result {
+  CLI_RUN_OK = 0,          // it ran and exited with status 0
+  CLI_RUN_CANNOT_RUN = 1,  // it could not be started (not found, not executable)
+  CLI_RUN_FAILED = 2,      // it exited with a non-zero status, or was killed (*status)
+  CLI_RUN_TOO_LONG = 3,    // it wrote more than cap bytes; the pipe was closed on it
+  CLI_RUN_UNSUPPORTED = 4, // this platform's build does not run programs
+};
+
+// Runs program (searched on the PATH unless it names a path) with the NUL-terminated
+// argument list argv (argv[0] the program's name), without a shell, its standard input and
+// error the caller's, its standard output read through a pipe into out (at most cap
+// bytes, *len of them), never a file. *status receives the exit status (128 + the signal
+// when killed). The caller wipes out.
+cli_run_result cli_run_capture(const char* program, char* const* argv, unsigned char* out,
+                               size_t cap, size_t* len, int* status);

@@ -16,14 +16,14 @@ constexpr char kSealedMagic[] = "vantiro sealed share";
 }  // namespace
 
 const char* form_extension(uint8_t form) {
-  return form == VANTIRO_FORM_AGE ? "age" : "sealed";
+  return form == VANTIRO_FORM_AGE ? "age" : form == VANTIRO_FORM_OPENPGP ? "asc" : "sealed";
 }
 
 bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
                   const uint8_t* records, const custodian_list* to, sealed_batch* batch) {
   for (size_t i = 0; i < static_cast<size_t>(to->count); ++i) {
     const uint8_t* rec = records + i * kRecord;
-    const int rc = vantiro_share_seal(to->form[i], root, split, t, rec, to->pk[i],
+    const int rc = vantiro_share_seal(to->form[i], root, split, t, rec, to->pk[i], &to->cert[i],
                                       reinterpret_cast<uint8_t*>(batch->file[i]),
                                       VANTIRO_SEALED_TEXT_MAX, &batch->len[i]);
     if (rc != 0) {
@@ -42,10 +42,12 @@ int write_sealed_files(const char* outdir, const custodian_list* to, const seale
   for (size_t i = 0; i < static_cast<size_t>(to->count); ++i) {
     const auto* file = reinterpret_cast<const uint8_t*>(batch->file[i]);
     const bool age = to->form[i] == VANTIRO_FORM_AGE;
+    const bool pgp = to->form[i] == VANTIRO_FORM_OPENPGP;
     // A sealed share is read back as its custodian will read it: a text that does not parse,
-    // or names another share, is never written. (An age share opens only with the key.)
+    // or names another share, is never written. (Age and OpenPGP shares open only with the
+    // custodian's key.)
     vantiro_sealed_share s;
-    if (!age && (vantiro_sealed_share_parse(file, batch->len[i], &s) != 0 || s.x != batch->x[i] ||
+    if (!age && !pgp && (vantiro_sealed_share_parse(file, batch->len[i], &s) != 0 || s.x != batch->x[i] ||
                  std::memcmp(s.fingerprint, batch->fingerprint[i], 32) != 0)) {
       std::fputs("ERROR: a sealed share does not read back\n", stderr);
       ++not_written;
@@ -61,6 +63,10 @@ int write_sealed_files(const char* outdir, const custodian_list* to, const seale
       char recipient[AGE_RECIPIENT_SIZE];
       age_recipient_encode(to->pk[i], recipient);
       std::printf("age to %.16s...", recipient);
+    } else if (pgp) {
+      std::printf("OpenPGP to %s (", to->cert[i].user_id);
+      print_fingerprint(to->cert[i].primary_fpr);
+      std::printf(")");
     } else {
       std::printf("sealed to ");
       phex(to->pk[i], 8);

@@ -16,6 +16,7 @@ constexpr size_t kShareFileMax = VANTIRO_AGE_FILE_MAX;
 bool begins_sealed_form(const uint8_t* text, size_t len);
 bool begins_text_form(const uint8_t* text, size_t len);
 bool begins_age_form(const uint8_t* text, size_t len);
+bool begins_openpgp_form(const uint8_t* text, size_t len);
 
 // The readers of the file at path, whose len bytes are at buf. exact is false when the form
 // was told only after a byte-order mark or blank lines, which the strict text forms refuse.
@@ -26,5 +27,7 @@ share_kind read_text_form(const char* path, const uint8_t* buf, size_t len, bool
                           loaded_share* out);
 share_kind read_age_form(const char* path, const uint8_t* buf, size_t len,
                          custodian_keys* keys, bool report_locked, loaded_share* out);
+// An OpenPGP message is opened by gpg from its file, and only with gpg set (--gpg).
+share_kind read_openpgp_form(const char* path, bool gpg, bool report_locked, loaded_share* out);
 
 }  // namespace cli

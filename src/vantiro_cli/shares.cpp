@@ -47,6 +47,7 @@ bool enough_shares(int k, const share_source* src) {
 
 bool open_share_source(const cmd_options& o, const vantiro_anchor* a, share_source* src) {
   src->anchor_key = a != nullptr ? a->key : nullptr;
+  src->gpg = o.gpg;
   if (o.split != nullptr) {
     if (!read_split_record(o.split, a, &src->split)) return false;
     src->has_split = true;
@@ -61,7 +62,7 @@ void wipe_loaded_share(loaded_share* s) {
   secure_zero(&s->text, sizeof s->text);
 }
 
-share_kind load_share(const char* path, custodian_keys* keys, bool report_locked,
+share_kind load_share(const char* path, share_source* src, bool report_locked,
                       loaded_share* out) {
   out->kind = SHARE_FAILED;
   FILE* f = nullptr;
@@ -93,8 +94,11 @@ share_kind load_share(const char* path, custodian_keys* keys, bool report_locked
   } else if (begins_age_form(buf, got)) {
     // age itself allows whitespace before the armor, so the whole file goes to its reader.
     kind = got > kShareFileMax ? SHARE_FAILED
-                               : read_age_form(path, buf, got, keys, report_locked, out);
+                               : read_age_form(path, buf, got, &src->keys, report_locked, out);
     if (got > kShareFileMax) std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+  } else if (got != kRecord && begins_openpgp_form(buf, got)) {
+    // A record of x 128 or more can begin like a packet: 65 bytes are always a record.
+    kind = read_openpgp_form(path, src->gpg, report_locked, out);
   } else if (got == kRecord) {
     std::memcpy(out->record, buf, kRecord);
     kind = SHARE_PLAIN;
@@ -168,7 +172,7 @@ bool note_vouched(const char* path, const uint8_t* key, const uint8_t* split, in
 bool read_share(const char* path, uint8_t* rec, share_source* src) {
   loaded_share s;
   bool ok = false;
-  switch (load_share(path, &src->keys, true, &s)) {
+  switch (load_share(path, src, true, &s)) {
     case SHARE_PLAIN:
       std::memcpy(rec, s.record, kRecord);
       ok = true;
@@ -179,6 +183,7 @@ bool read_share(const char* path, uint8_t* rec, share_source* src) {
       break;
     case SHARE_TEXT:
     case SHARE_AGE:
+    case SHARE_PGP:
       ok = note_vouched(path, s.text.key, s.text.split, s.text.threshold, src);
       if (ok) std::memcpy(rec, s.text.record, kRecord);
       break;

@@ -49,6 +49,7 @@ constexpr unsigned kOptHelp = 1u << 0;
 constexpr unsigned kOptSplit = 1u << 1;
 constexpr unsigned kOptTo = 1u << 2;
 constexpr unsigned kOptKey = 1u << 3;
+constexpr unsigned kOptGpg = 1u << 4;
 
 using options = cli::cmd_options;
 
@@ -81,6 +82,10 @@ const option_row kOptions[] = {
     {"--key", kOptKey, "<keyfile>", nullptr, &options::key, &options::key_count,
      "--key <keyfile>  a custodian's secret key (keygen's key file, or an age identity\n"
      "    file), to open the share sealed to it; up to 16",
+     nullptr},
+    {"--gpg", kOptGpg, nullptr, nullptr, nullptr, nullptr,
+     "--gpg  open each share that is an OpenPGP message with gpg (or the program named by\n"
+     "    VANTIRO_GPG), its output read through a pipe",
      nullptr},
 };
 
@@ -155,13 +160,13 @@ const command_row kCommands[] = {
     {"recover", "<outkey> <share1> <share2> ...",
      "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
      "owner-only file outkey.",
-     2, -1, kOptHelp | kOptSplit | kOptKey, 0, run_recover},
+     2, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_recover},
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey, 0, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
@@ -170,16 +175,16 @@ const command_row kCommands[] = {
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
-     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, 0, run_reshare},
+     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg, 0, run_reshare},
     {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
      "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
      "again, byte for byte, or a share for a new custodian. With --split, also the split\n"
      "record with the new share's line, signed by the root.",
-     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey, kOptTo, run_reissue},
+     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg, kOptTo, run_reissue},
     {"check", "<anchor> <split-record> [<share>...]",
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
-     2, -1, kOptHelp | kOptKey, 0, run_check},
+     2, -1, kOptHelp | kOptKey | kOptGpg, 0, run_check},
     {"keygen", "<keyout> <pubout>",
      "Makes a custodian's key pair: the secret key, as an age identity, into the new\n"
      "owner-only file keyout, the public key (64 hex digits) into the new file pubout,\n"
@@ -196,12 +201,16 @@ const command_row* find_command(const char* name) {
   return nullptr;
 }
 
-// "  vantiro-cli <name> [<option> <value>]... <operands>": every option the command
-// takes but --help, "..." after those it takes any number of times.
+// "  vantiro-cli <name> [<option> <value>]... [<flag>] <operands>": every option the
+// command takes but --help, "..." after those it takes any number of times.
 void print_usage_line(FILE* to, const command_row& c) {
   std::fprintf(to, "  vantiro-cli %s", c.name);
   for (const option_row& o : kOptions) {
-    if ((c.takes & o.bit) == 0 || o.value_name == nullptr) continue;
+    if ((c.takes & o.bit) == 0 || o.bit == kOptHelp) continue;
+    if (o.value_name == nullptr) {
+      std::fprintf(to, " [%s]", o.name);
+      continue;
+    }
     const bool many = o.list != nullptr && (c.once & o.bit) == 0;
     std::fprintf(to, " [%s %s]%s", o.name, o.value_name, many ? "..." : "");
   }
@@ -306,6 +315,7 @@ int run_command(const command_row& c, int argc, char** argv) {
     else
       ok = take_option(c, argc, argv, &i, &opts, &given);
   }
+  opts.gpg = (given & kOptGpg) != 0;
   int status = 1;
   if (ok && (given & kOptHelp) != 0) {
     status = command_help(c);

@@ -45,7 +45,8 @@ namespace {
 // Where the shares of a mint go sealed: one recipient key and one output text per share.
 struct sealing {
   const uint8_t* recipients;
-  const uint8_t* forms;  // null: every share sealed with HPKE
+  const uint8_t* forms;         // null: every share sealed with HPKE
+  const openpgp_cert* certs;    // for OpenPGP shares
   char (*texts)[VANTIRO_SEALED_TEXT_MAX];
   size_t* lens;
 };
@@ -90,6 +91,7 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
       rc = vantiro_share_seal(seal->forms != nullptr ? seal->forms[i] : uint8_t{VANTIRO_FORM_SEALED},
                               root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
                               seal->recipients + i * 32,
+                              seal->certs != nullptr ? seal->certs + i : nullptr,
                               reinterpret_cast<uint8_t*>(seal->texts[i]), VANTIRO_SEALED_TEXT_MAX,
                               &seal->lens[i]);
     if (rc != 0 || seal != nullptr)
@@ -115,10 +117,10 @@ int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* an
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
-                        size_t* sealed_len, const uint8_t* forms) {
+                        size_t* sealed_len, const uint8_t* forms, const openpgp_cert* certs) {
   if (recipients == nullptr || rec == nullptr || out == nullptr || len == nullptr ||
       sealed == nullptr || sealed_len == nullptr)
     return -1;
-  const sealing seal{recipients, forms, sealed, sealed_len};
+  const sealing seal{recipients, forms, certs, sealed, sealed_len};
   return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal);
 }

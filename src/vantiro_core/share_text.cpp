@@ -190,12 +190,29 @@ int vantiro_age_share_open(const uint8_t* file, size_t len, const uint8_t (*keys
   return rc;
 }
 
+int vantiro_openpgp_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],
+                               const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                               const uint8_t record[VANTIRO_RECORD_SIZE], const openpgp_cert* cert,
+                               char* out, size_t cap, size_t* len) {
+  if (cert == nullptr || out == nullptr || len == nullptr) return -1;
+  char text[VANTIRO_SHARE_TEXT_MAX];
+  size_t text_len = 0;
+  int rc = vantiro_share_text_make(root, split, t, record, text, sizeof text, &text_len);
+  if (rc == 0)
+    rc = openpgp_encrypt(cert, reinterpret_cast<const uint8_t*>(text), text_len, out, cap, len);
+  secure_zero(text, sizeof text);
+  return rc;
+}
+
 int vantiro_share_seal(uint8_t form, const uint8_t root[VANTIRO_ROOT_SIZE],
                        const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
                        const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
-                       uint8_t* out, size_t cap, size_t* len) {
+                       const openpgp_cert* cert, uint8_t* out, size_t cap, size_t* len) {
   if (form == VANTIRO_FORM_AGE)
     return vantiro_age_share_make(root, split, t, record, recipient, out, cap, len);
+  if (form == VANTIRO_FORM_OPENPGP)
+    return vantiro_openpgp_share_make(root, split, t, record, cert, reinterpret_cast<char*>(out),
+                                      cap, len);
   if (form != VANTIRO_FORM_SEALED) return -1;
   return vantiro_sealed_share_make(root, split, t, record, recipient, reinterpret_cast<char*>(out),
                                    cap, len);

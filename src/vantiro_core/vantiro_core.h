@@ -287,14 +287,15 @@ int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32
                               uint8_t record[VANTIRO_RECORD_SIZE]);
 
 // vantiro_mint_recorded, with each of the n records sealed to recipients[i] (n * 32
-// bytes, which must be usable keys) in the form forms[i] (all VANTIRO_FORM_SEALED when
-// forms is null) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes, lengths in
+// bytes, which must be usable keys) or, for VANTIRO_FORM_OPENPGP, to certs[i], in the form
+// forms[i] (all VANTIRO_FORM_SEALED when forms is null) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes, lengths in
 // sealed_len[i]) while the root lives. No record leaves: records is the
 // caller's scratch of n * 65 bytes, wiped on every path.
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
-                        size_t* sealed_len, const uint8_t* forms = nullptr);
+                        size_t* sealed_len, const uint8_t* forms = nullptr,
+                        const openpgp_cert* certs = nullptr);
 
 // ---- Share texts and age shares ---------------------------------------------------------
 // A share text is one share record in the clear under the header of its root, split,
@@ -363,18 +364,28 @@ enum : int {
 // the text included, is wiped.
 int vantiro_age_share_open(const uint8_t* file, size_t len, const uint8_t (*keys)[32], int count,
                            vantiro_share_text* out, int* which);
+// The share text of record, as vantiro_share_text_make writes it, encrypted to the
+// certificate's encryption subkey as an armored OpenPGP message into out (cap bytes, *len
+// characters and a NUL). Its results, and -1 for a refused certificate or an out too small,
+// -2 when the random source failed. Every secret is wiped.
+int vantiro_openpgp_share_make(const uint8_t root[VANTIRO_ROOT_SIZE],
+                               const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
+                               const uint8_t record[VANTIRO_RECORD_SIZE], const openpgp_cert* cert,
+                               char* out, size_t cap, size_t* len);
 // The forms a share is sealed in for its custodian.
 enum : uint8_t {
-  VANTIRO_FORM_SEALED = 0,  // a sealed share (HPKE)
-  VANTIRO_FORM_AGE = 1,     // an age file holding the share text
+  VANTIRO_FORM_SEALED = 0,   // a sealed share (HPKE)
+  VANTIRO_FORM_AGE = 1,      // an age file holding the share text
+  VANTIRO_FORM_OPENPGP = 2,  // an armored OpenPGP message holding the share text
 };
 // Seals record for its custodian in the form given: a sealed share text
-// (vantiro_sealed_share_make) or a binary age share (vantiro_age_share_make), with their
+// (vantiro_sealed_share_make) or a binary age share (vantiro_age_share_make) to the X25519
+// key recipient, or an OpenPGP share (vantiro_openpgp_share_make) to cert, with their
 // results, into out (cap bytes; *len).
 int vantiro_share_seal(uint8_t form, const uint8_t root[VANTIRO_ROOT_SIZE],
                        const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
                        const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
-                       uint8_t* out, size_t cap, size_t* len);
+                       const openpgp_cert* cert, uint8_t* out, size_t cap, size_t* len);
 // Proves that k (3..16) records that rebuild the root of key lie on one split, by
 // rebuilding it from every set that leaves one out: 0 when every such set rebuilds it
 // (so at least t + 1 shares were given); 1 when none does (as few as t: nothing can be

@@ -21,12 +21,13 @@ import stat
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 OPTS = None
 
-SPLIT, TO, TO1, KEY = ("[--split <split-record>] ", "[--to <pubfile>]... ", "[--to <pubfile>] ",
-                       "[--key <keyfile>]... ")
+SPLIT, TO, TO1, KEY, GPG = ("[--split <split-record>] ", "[--to <pubfile>]... ",
+                            "[--to <pubfile>] ", "[--key <keyfile>]... ", "[--gpg] ")
 TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "recover": "<outkey> <share1> <share2> ...",
          "sign": "<anchor> <message> <sigout> <share1> <share2> ...",
@@ -37,12 +38,12 @@ TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "keygen": "<keyout> <pubout>", "help": "[<command>]", "version": "no operands"}
 USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          f"  vantiro-cli mint {TO}{TAKES['mint']}\n"
-         f"  vantiro-cli recover {SPLIT}{KEY}{TAKES['recover']}\n"
-         f"  vantiro-cli sign {SPLIT}{KEY}{TAKES['sign']}\n"
+         f"  vantiro-cli recover {SPLIT}{KEY}{GPG}{TAKES['recover']}\n"
+         f"  vantiro-cli sign {SPLIT}{KEY}{GPG}{TAKES['sign']}\n"
          f"  vantiro-cli verify {TAKES['verify']}\n"
-         f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{TAKES['reshare']}\n"
-         f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{TAKES['reissue']}\n"
-         f"  vantiro-cli check {KEY}{TAKES['check']}\n"
+         f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{GPG}{TAKES['reshare']}\n"
+         f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TAKES['reissue']}\n"
+         f"  vantiro-cli check {KEY}{GPG}{TAKES['check']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
 
@@ -1889,6 +1890,166 @@ class AgeShares(CeremonyCase):
                                      "the anchor's key\n"),
                              self.run_cli("sign", anchor, self.message(), self.path("s.sig"),
                                           other_text, rec1))
+
+
+GPG = shutil.which("gpg")
+
+
+class OpenPgpShares(CeremonyCase):
+    keygen = SealedShares.keygen
+
+    def setUp(self):
+        super().setUp()
+        if not GPG or OPTS.launcher:
+            self.skipTest("needs the stock gpg, run natively (the Windows build does not run gpg)")
+
+    def gpg(self, home, *args, **kw):
+        return subprocess.run([GPG, "--homedir", home, "--batch", "--quiet", *args],
+                              capture_output=True, **kw)
+
+    def gpg_home(self, name):
+        home = self.path(name)
+        os.makedirs(home, mode=0o700)
+        self.addCleanup(subprocess.run, ["gpgconf", "--homedir", home, "--kill", "all"],
+                        capture_output=True)
+        return home
+
+    def gpg_custodian(self, n, home=None, primary="ed25519", sub="cv25519"):
+        """A key made as a custodian makes it; (home, fingerprint, armored certificate file)."""
+        home = home or self.gpg_home(f"g{n}")
+        uid = f"Custodian {n} <c{n}@example.org>"
+        self.gpg(home, "--passphrase", "", "--quick-gen-key", uid, primary, "cert", "never",
+                 check=True)
+        fpr = [l.split(":")[9] for l in self.gpg(home, "--with-colons", "--list-keys", uid,
+                                                  check=True, text=True).stdout.splitlines()
+               if l.startswith("fpr:")][0]
+        if sub:
+            self.gpg(home, "--passphrase", "", "--quick-add-key", fpr, sub, "encr", "never",
+                     check=True)
+        cert = self.path(f"c{n}.asc")
+        with open(cert, "wb") as f:
+            f.write(self.gpg(home, "--export", "--armor", fpr, check=True).stdout)
+        return home, fpr, cert
+
+    def test_openpgp_ceremony_end_to_end(self):
+        (h1, f1, c1), (h2, f2, c2), (h3, f3, c3) = (self.gpg_custodian(n) for n in (1, 2, 3))
+        k4, k5 = self.keygen("k4"), self.keygen("k5")
+        r4 = read(k4[0]).decode().split("# public key: ")[1].split()[0]
+        outdir = self.path("out")
+        os.makedirs(outdir)
+        rc, out, err = self.run_cli("mint", "--to", c1, "--to", c2, "--to", c3, "--to", r4, "--to",
+                                    k5[1], "5", "3", "example.com", outdir)
+        self.assertEqual((0, ""), (rc, err))
+        shares = [f"{outdir}/share-01.asc", f"{outdir}/share-02.asc", f"{outdir}/share-03.asc",
+                  f"{outdir}/share-04.age", f"{outdir}/share-05.sealed"]
+        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in shares] +
+                         ["shares.txt"], self.files(outdir))
+        anchor, record = f"{outdir}/_key.txt", f"{outdir}/shares.txt"
+        listed = read(record).decode()
+        for x, fpr in ((1, f1), (2, f2), (3, f3)):
+            groups = " ".join(fpr[i:i + 4] for i in range(0, 40, 4))
+            groups = groups[:24] + " " + groups[24:]  # gpg's two spaces between the halves
+            digest = re.search(rf"share {x}: ([0-9a-f]{{12}})", listed).group(1)
+            self.assertIn(f"    x=  {x} -> {shares[x - 1]}  OpenPGP to Custodian {x} "
+                          f"<c{x}@example.org> ({groups})  sha256={digest}...\n", out)
+            self.assertMode(shares[x - 1], 0o600)
+        # Each gpg custodian's own gpg opens their share into a share text that check takes.
+        texts = []
+        for x, home in ((1, h1), (2, h2), (3, h3)):
+            text = self.gpg(home, "--decrypt", shares[x - 1], check=True).stdout
+            self.assertTrue(text.startswith(b"vantiro share v1\n") and f"share: {x}\n".encode()
+                            in text, text)
+            texts.append(self.message(text, f"text-{x}.txt"))
+            rc, out, err = self.run_cli("check", anchor, record, texts[-1])
+            self.assertEqual((0, ""), (rc, err))
+        # check: not opened without --gpg; opened by the custodian's gpg with it.
+        rc, out, err = self.run_cli("check", anchor, record, shares[0])
+        self.assertEqual((0, f"  {shares[0]}: OpenPGP message, not opened (no --gpg)\n"),
+                         (rc, out[out.index("  " + shares[0]):]))
+        rc, out, err = self.run_cli("check", "--gpg", anchor, record, shares[0],
+                                    env={"GNUPGHOME": h1})
+        self.assertEqual(0, rc, err)
+        self.assertTrue(out.endswith(f"  {shares[0]}: OpenPGP message, share 1 of this split, "
+                                     "opened with gpg, intact\n"), out)
+        # One home holding the three custodians' keys, as an operator's test machine would.
+        both = self.gpg_home("all")
+        for home in (h1, h2, h3):
+            self.gpg(both, "--import", input=self.gpg(home, "--export-secret-keys",
+                                                      check=True).stdout, check=True)
+        env = {"GNUPGHOME": both}
+        msg = self.message()
+        rc, out, err = self.run_cli("sign", "--gpg", "--key", k4[0], anchor, msg,
+                                    self.path("m.sig"), shares[0], shares[1], shares[3], env=env)
+        self.assertEqual(0, rc, err)
+        self.assertEqual(0, self.run_cli("verify", anchor, msg, self.path("m.sig"))[0])
+        mixed = [shares[2], shares[4], texts[0]]
+        rc, out, err = self.run_cli("recover", "--gpg", "--key", k5[0], self.path("r.key"), *mixed,
+                                    env=env)
+        self.assertEqual(0, rc, err)
+        self.assertEqual(read(f"{outdir}/operator.pub"), read(self.path("r.key"))[32:])
+        new_dir, re_dir = self.path("new"), self.path("re")
+        os.makedirs(new_dir)
+        os.makedirs(re_dir)
+        rc, out, err = self.run_cli("reshare", "--gpg", "--key", k5[0], "--to", c1, "--to", r4,
+                                    "--to", k5[1], "3", "2", anchor, new_dir, *mixed, env=env)
+        self.assertEqual(0, rc, err)
+        self.assertEqual(["share-01.asc", "share-02.age", "share-03.sealed", "shares.txt"],
+                         self.files(new_dir))
+        rc, out, err = self.run_cli("reissue", "--gpg", "--key", k5[0], "--to", c2, "2", anchor,
+                                    re_dir, *mixed, env=env)
+        self.assertEqual(0, rc, err)
+        reissued = self.gpg(h2, "--decrypt", f"{re_dir}/share-02.asc", check=True).stdout
+        self.assertEqual(read(texts[1]), reissued)  # share 2 again, byte for byte
+        # Refusals: no --gpg; gpg that fails on a flipped byte, named with its exit status;
+        # no gpg to run.
+        self.assertEqual((1, "", f"ERROR: {shares[0]} is an OpenPGP message; give --gpg to open "
+                                 "it with gpg\n"),
+                         self.run_cli("recover", self.path("r2.key"), shares[0], texts[1]))
+        data = bytearray(read(shares[0]))
+        at = data.index(b"\n\n") + 40
+        data[at] = ord("A") if data[at] != ord("A") else ord("B")
+        flipped = self.message(bytes(data), "flipped.asc")
+        rc, out, err = self.run_cli("recover", "--gpg", self.path("r2.key"), flipped, texts[1],
+                                    env=env)
+        self.assertEqual(1, rc)
+        self.assertRegex(err, rf"ERROR: gpg could not open {re.escape(flipped)} \(exit [1-9]\d*\)\n$")
+        self.assertEqual((1, "", "ERROR: cannot run /nonexistent/gpg\n"),
+                         self.run_cli("recover", "--gpg", self.path("r2.key"), shares[0], texts[1],
+                                      env={"VANTIRO_GPG": "/nonexistent/gpg"}))
+        self.assertFalse(os.path.exists(self.path("r2.key")))
+
+    def test_certificates_refused(self):
+        home = self.gpg_home("refused")
+        rsa = self.gpg_custodian(6, home=home, primary="rsa2048", sub="rsa2048")[2]
+        no_sub = self.gpg_custodian(7, home=home, sub=None)[2]
+        _, fpr8, expired = self.gpg_custodian(8, home=home)
+        sub8 = [l.split(":")[9] for l in self.gpg(home, "--with-colons", "--list-keys", fpr8,
+                                                  text=True, check=True).stdout.splitlines()
+                if l.startswith("fpr:")][1]
+        self.gpg(home, "--passphrase", "", "--quick-set-expire", fpr8, "seconds=1", sub8, check=True)
+        time.sleep(2)
+        with open(expired, "wb") as f:
+            f.write(self.gpg(home, "--export", "--armor", fpr8, check=True).stdout)
+        secret = self.message(self.gpg(home, "--export-secret-keys", "--armor", fpr8,
+                                       check=True).stdout, "secret.asc")
+        k1, k2 = self.keygen("k1"), self.keygen("k2")
+        empty = self.path("empty")
+        os.makedirs(empty)
+        for cert, pattern in (
+                (rsa, rf"ERROR: {re.escape(rsa)}: only certificates with an Ed25519 primary key "
+                      r"can be checked\n"),
+                (no_sub, rf"ERROR: {re.escape(no_sub)} has no usable Curve25519 encryption "
+                         r"subkey \(.+\)\n"),
+                (expired, rf"ERROR: {re.escape(expired)} has no usable Curve25519 encryption "
+                          r"subkey \(expired on \d{4}-\d\d-\d\d\)\n"),
+                (secret, rf"ERROR: {re.escape(secret)} is not a custodian public key \(it holds "
+                         r"an OpenPGP secret key; give the certificate: gpg --export --armor "
+                         r"<fingerprint>\)\n")):
+            rc, out, err = self.run_cli("mint", "--to", k1[1], "--to", cert, "--to", k2[1], "3",
+                                        "2", "example.com", empty)
+            self.assertEqual((1, ""), (rc, out), cert)
+            self.assertRegex(err, "^" + pattern + "$")
+            self.assertEqual([], self.files(empty))
 
 def main():
     global OPTS

@@ -25,7 +25,7 @@ struct Texts {
     EXPECT_EQ(0, vantiro_custodian_keygen(sk, pk));
     EXPECT_EQ(0, vantiro_share_text_make(root, split, 2, records.data() + VANTIRO_RECORD_SIZE, text,
                                          sizeof text, &len));
-    EXPECT_EQ(0, vantiro_share_seal(VANTIRO_FORM_AGE, root, split, 2, records.data(), pk, age,
+    EXPECT_EQ(0, vantiro_share_seal(VANTIRO_FORM_AGE, root, split, 2, records.data(), pk, nullptr, age,
                                     sizeof age, &age_len));
   }
   int parse(const std::string& t, vantiro_share_text* s) const {
@@ -134,7 +134,7 @@ TEST(VantiroAgeShare, OpensWithItsCustodiansKeyIntoTheShareText) {
     EXPECT_EQ(77, untouched.x) << r.what;
   }
   EXPECT_EQ(-1, vantiro_share_seal(VANTIRO_FORM_AGE, m.root, m.split, 2, m.records.data(),
-                                   vt::from_hex(std::string(64, '0')).data(), m.age,
+                                   vt::from_hex(std::string(64, '0')).data(), nullptr, m.age,
                                    sizeof m.age, &m.age_len));
   secure_zero(m.sk, sizeof m.sk);
   secure_zero(keys, sizeof keys);
