@@ -1,6 +1,7 @@
 // AES-256 and AES-128 block ciphers (FIPS 197; Nk = 8, Nr = 14 and Nk = 4, Nr = 10),
-// forward direction only, in portable constant-time code: bitsliced, with the S-box computed as a boolean circuit, so no
-// memory access is indexed by, and no branch depends on, key or data.
+// forward direction only, in portable constant-time code: bitsliced, with the S-box
+// computed as a boolean circuit, so no memory access is indexed by, and no branch
+// depends on, key or data.
 //
 // Layout: four blocks fill eight 64-bit words, word b holding bit b of all 64 bytes.
 // Byte (column c, row r) of block j sits at bit 16r + 4c + j, so each row is one 16-bit

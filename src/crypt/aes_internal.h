@@ -1,8 +1,8 @@
 // Module-internal AES-256 and AES-128 (encryption direction only), shared by the public
-// ECB wrappers, GCM, the CTR_DRBG, key wrap and CFB. Two implementations give the same bytes: constant-time portable
-// code (aes_ct.cpp), and code on the AES-NI and PCLMULQDQ instructions (aes_ni.cpp),
-// chosen at run time once per process. Neither indexes memory by, nor branches on, key
-// or data.
+// ECB wrappers, GCM, the CTR_DRBG, key wrap and CFB. Two implementations give the same
+// bytes: constant-time portable code (aes_ct.cpp), and code on the AES-NI and PCLMULQDQ
+// instructions (aes_ni.cpp), chosen at run time once per process. Neither indexes memory
+// by, nor branches on, key or data.
 #pragma once
 
 #include <cstddef>

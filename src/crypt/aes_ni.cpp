@@ -1,8 +1,8 @@
 // AES-256, AES-128 and GHASH on the AES-NI and PCLMULQDQ instructions, after Intel's white
 // papers on them. Byte for byte the results of the portable code: the key schedule is
-// stored as the same big-endian words (60, or 44 for AES-128), and each call turns those words back into round keys.
-// The instructions take the same time whatever the key and data, and no branch or
-// memory index here depends on either.
+// stored as the same big-endian words (60, or 44 for AES-128), and each call turns those
+// words back into round keys. The instructions take the same time whatever the key and
+// data, and no branch or memory index here depends on either.
 #include "aes_internal.h"
 #include "crypt.h"
 #include "gcm_internal.h"
@@ -285,7 +285,8 @@ VT_NI void crypt_internal::aes128_ni_expand_key(const uint8_t key[16], uint32_t 
   expand128<0x36>(&k, w, 10);
 }
 
-VT_NI void crypt_internal::aes128_ni_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]) {
+VT_NI void crypt_internal::aes128_ni_encrypt_block(const uint32_t w[44], const uint8_t in[16],
+                                                  uint8_t out[16]) {
   encrypt_blocks_n<1, 10>(w, in, out);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "aes_paths.h"
@@ -45,30 +46,23 @@ TEST_P(AesKeyWrap, Rfc3394Examples) {
   }
 }
 
-TEST_P(AesKeyWrap, RefusesOtherLengthsKeySizesAndNullPointers) {
-  const vt::bytes kek = vt::pseudo_random(32, 1), in = vt::pseudo_random(1040, 2);
-  struct Row {
+// Refusals the Wycheproof cases below leave out (they refuse the short and ragged lengths).
+TEST_P(AesKeyWrap, RefusesLongInputOtherKeySizesAndNullPointers) {
+  const vt::bytes kek = vt::pseudo_random(32, 1), in = vt::pseudo_random(1032, 2);
+  uint8_t out[1040];
+  const struct {
     size_t kek_len, in_len;
-    bool null_kek, null_in, null_out;
-  };
-  const Row rows[] = {
-      {16, 0, false, false, false},    {16, 8, false, false, false},    {32, 12, false, false, false},
-      {16, 17, false, false, false},   {32, 1032, false, false, false}, {24, 16, false, false, false},
-      {0, 16, false, false, false},    {33, 16, false, false, false},   {16, 16, true, false, false},
-      {16, 16, false, true, false},    {32, 16, false, false, true},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "kek " << r.kek_len << " in " << r.in_len << " nulls " << r.null_kek
-                                    << r.null_in << r.null_out);
-    vt::bytes out(1048, 0x3c);
-    EXPECT_EQ(-1, aes_key_wrap(r.null_kek ? nullptr : kek.data(), r.kek_len, r.null_in ? nullptr : in.data(),
-                               r.in_len, r.null_out ? nullptr : out.data()));
-    EXPECT_EQ(out, vt::bytes(1048, 0x3c));
+    const uint8_t *kek, *in;
+    uint8_t* out;
+  } rows[] = {{16, 1032, kek.data(), in.data(), out}, {24, 16, kek.data(), in.data(), out},
+              {0, 16, kek.data(), in.data(), out},    {16, 16, nullptr, in.data(), out},
+              {32, 16, kek.data(), nullptr, out},     {32, 16, kek.data(), in.data(), nullptr}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << "kek " << r.kek_len << " in " << r.in_len);
+    std::memset(out, 0x3c, sizeof out);
+    EXPECT_EQ(-1, aes_key_wrap(r.kek, r.kek_len, r.in, r.in_len, r.out));
+    EXPECT_EQ(vt::bytes(out, out + sizeof out), vt::bytes(sizeof out, 0x3c));
   }
-  // The bounds themselves are taken.
-  vt::bytes out(1032);
-  EXPECT_EQ(0, aes_key_wrap(kek.data(), 16, in.data(), 16, out.data()));
-  EXPECT_EQ(0, aes_key_wrap(kek.data(), 32, in.data(), 1024, out.data()));
 }
 
 // Every case with a 128- or 256-bit key. Valid and acceptable cases of a length the

@@ -73,20 +73,23 @@ void check_aes128() {
 
 // RFC 3394 sections 4.1 and 4.6.
 void check_key_wrap(size_t kek_len, size_t len, const char* want) {
-  vt::bytes kek = vt::from_hex(kKey), data = vt::from_hex("00112233445566778899aabbccddeeff000102030405060708090a0b0c0d0e0f");
+  vt::bytes kek = vt::from_hex(kKey);
+  vt::bytes data = vt::from_hex("00112233445566778899aabbccddeeff000102030405060708090a0b0c0d0e0f");
   uint8_t out[40];
   CT_SECRET(kek.data(), kek.size());
   CT_SECRET(data.data(), data.size());
   const int r = aes_key_wrap(kek.data(), kek_len, data.data(), len, out);
   CT_PUBLIC(out, sizeof out);
-  check(r == 0 && vt::to_hex(out, len + 8) == want, kek_len == 16 ? "key wrap, 128-bit KEK" : "key wrap, 256-bit KEK");
+  check(r == 0 && vt::to_hex(out, len + 8) == want,
+        kek_len == 16 ? "key wrap, 128-bit KEK" : "key wrap, 256-bit KEK");
 }
 
 // NIST SP 800-38A F.3.13, cut short inside the third block.
 void check_cfb() {
   vt::bytes key = vt::from_hex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
   vt::bytes iv = vt::from_hex("000102030405060708090a0b0c0d0e0f");
-  vt::bytes pt = vt::from_hex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e5130c81c46a35ce411");
+  vt::bytes pt = vt::from_hex(
+      "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e5130c81c46a35ce411");
   uint8_t ct[40];
   CT_SECRET(key.data(), key.size());
   CT_SECRET(pt.data(), pt.size());
