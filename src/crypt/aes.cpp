@@ -1,5 +1,5 @@
-// AES-256: the choice between the instruction code and the portable constant-time code,
-// and the public ECB wrappers.
+// AES-256 and AES-128: the choice between the instruction code and the portable
+// constant-time code, and the public ECB wrappers.
 #include "aes_internal.h"
 #include "crypt.h"
 
@@ -53,6 +53,20 @@ void aes256_ctr32_xor(const uint32_t w[60], uint8_t ctr[16], const uint8_t* in, 
   secure_zero(ks, sizeof ks);
 }
 
+void aes128_expand_key(const uint8_t key[16], uint32_t w[44]) {
+  if (aesni_available())
+    aes128_ni_expand_key(key, w);
+  else
+    aes128_ct_expand_key(key, w);
+}
+
+void aes128_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]) {
+  if (aesni_available())
+    aes128_ni_encrypt_block(w, in, out);
+  else
+    aes128_ct_encrypt_block(w, in, out);
+}
+
 }  // namespace crypt_internal
 
 void aes256_ecb_keysetup(aes256_ecb_ctx* ctx, const uint8_t key[32]) { aes256_expand_key(key, ctx->w); }
@@ -64,4 +78,10 @@ void aes256_ecb_encrypt_block(const aes256_ecb_ctx* ctx, const uint8_t in[16], u
 void aes256_ecb_encrypt_blocks(const aes256_ecb_ctx* ctx, const uint8_t* in, uint8_t* out,
                                size_t n) {
   aes256_encrypt_blocks(ctx->w, in, out, n);
+}
+
+void aes128_ecb_keysetup(aes128_ecb_ctx* ctx, const uint8_t key[16]) { aes128_expand_key(key, ctx->w); }
+
+void aes128_ecb_encrypt_block(const aes128_ecb_ctx* ctx, const uint8_t in[16], uint8_t out[16]) {
+  aes128_encrypt_block(ctx->w, in, out);
 }

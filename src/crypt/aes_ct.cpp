@@ -1,6 +1,7 @@
-// AES-256 block cipher (FIPS 197, Nk = 8, Nr = 14), forward direction only, in portable
-// constant-time code: bitsliced, with the S-box computed as a boolean circuit, so no
-// memory access is indexed by, and no branch depends on, key or data.
+// AES-256 and AES-128 block ciphers (FIPS 197; Nk = 8, Nr = 14 and Nk = 4, Nr = 10),
+// forward direction only, in portable constant-time code: bitsliced, with the S-box
+// computed as a boolean circuit, so no memory access is indexed by, and no branch
+// depends on, key or data.
 //
 // Layout: four blocks fill eight 64-bit words, word b holding bit b of all 64 bytes.
 // Byte (column c, row r) of block j sits at bit 16r + 4c + j, so each row is one 16-bit
@@ -162,15 +163,15 @@ inline void store4(uint64_t a[8], size_t nb, uint8_t* out) {
       for (int m = 0; m < 8; ++m) out[group_offset(k, m)] = static_cast<uint8_t>(a[k] >> (8 * m));
 }
 
-// The fourteen rounds over the planes q; rk is scratch for one round key's planes.
-template <class W>
-void encrypt_planes(const uint32_t w[60], W q[8], uint64_t rk[10]) {
+// The Nr rounds over the planes q; rk is scratch for one round key's planes.
+template <int Nr, class W>
+void encrypt_planes(const uint32_t* w, W q[8], uint64_t rk[10]) {
   round_key_planes(w, rk);
   for (int b = 0; b < 8; ++b) q[b] ^= broadcast(rk[b], q);
-  for (int round = 1; round < 15; ++round) {
+  for (int round = 1; round <= Nr; ++round) {
     sbox(q);
     shift_rows(q);
-    if (round < 14) mix_columns(q);
+    if (round < Nr) mix_columns(q);
     round_key_planes(w + 4 * round, rk);
     for (int b = 0; b < 8; ++b) q[b] ^= broadcast(rk[b], q);
   }
@@ -187,27 +188,18 @@ uint32_t sub_word(uint32_t x) {
   return y;
 }
 
-const uint8_t rcon[7] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40};
+const uint8_t rcon[10] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36};
 
-}  // namespace
-
-namespace crypt_internal {
-
-void aes256_ct_expand_key(const uint8_t key[32], uint32_t w[60]) {
-  for (int i = 0; i < 8; ++i)
+// The first nk schedule words: the key, four bytes to a word, big-endian.
+void load_key_words(const uint8_t* key, int nk, uint32_t* w) {
+  for (int i = 0; i < nk; ++i)
     w[i] = static_cast<uint32_t>(key[4 * i]) << 24 | static_cast<uint32_t>(key[4 * i + 1]) << 16 |
            static_cast<uint32_t>(key[4 * i + 2]) << 8 | static_cast<uint32_t>(key[4 * i + 3]);
-  for (int i = 8; i < 60; ++i) {
-    uint32_t temp = w[i - 1];
-    if (i % 8 == 0)
-      temp = sub_word(temp << 8 | temp >> 24) ^ static_cast<uint32_t>(rcon[i / 8 - 1]) << 24;
-    else if (i % 8 == 4)
-      temp = sub_word(temp);
-    w[i] = w[i - 8] ^ temp;
-  }
 }
 
-void aes256_ct_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out, size_t n) {
+// n blocks from in to out under the schedule w of Nr rounds; in and out may be the same.
+template <int Nr>
+void encrypt_blocks(const uint32_t* w, const uint8_t* in, uint8_t* out, size_t n) {
   uint64_t a[8], b[8], rk[10];
   u64x2 q[8];
   // Eight blocks at a time; a final four or fewer take the narrower path.
@@ -216,7 +208,7 @@ void aes256_ct_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* 
     load4(in, 4, a);
     load4(in + 64, hi, b);
     for (int i = 0; i < 8; ++i) q[i] = u64x2{a[i], b[i]};
-    encrypt_planes(w, q, rk);
+    encrypt_planes<Nr>(w, q, rk);
     for (int i = 0; i < 8; ++i) {
       a[i] = q[i][0];
       b[i] = q[i][1];
@@ -229,13 +221,46 @@ void aes256_ct_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* 
   }
   if (n > 0) {
     load4(in, n, a);
-    encrypt_planes(w, a, rk);
+    encrypt_planes<Nr>(w, a, rk);
     store4(a, n, out);
   }
   secure_zero(a, sizeof a);
   secure_zero(b, sizeof b);
   secure_zero(rk, sizeof rk);
   secure_zero(q, sizeof q);
+}
+
+}  // namespace
+
+namespace crypt_internal {
+
+void aes256_ct_expand_key(const uint8_t key[32], uint32_t w[60]) {
+  load_key_words(key, 8, w);
+  for (int i = 8; i < 60; ++i) {
+    uint32_t temp = w[i - 1];
+    if (i % 8 == 0)
+      temp = sub_word(temp << 8 | temp >> 24) ^ static_cast<uint32_t>(rcon[i / 8 - 1]) << 24;
+    else if (i % 8 == 4)
+      temp = sub_word(temp);
+    w[i] = w[i - 8] ^ temp;
+  }
+}
+
+void aes256_ct_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out, size_t n) {
+  encrypt_blocks<14>(w, in, out, n);
+}
+
+void aes128_ct_expand_key(const uint8_t key[16], uint32_t w[44]) {
+  load_key_words(key, 4, w);
+  for (int i = 4; i < 44; ++i) {
+    uint32_t temp = w[i - 1];
+    if (i % 4 == 0) temp = sub_word(temp << 8 | temp >> 24) ^ static_cast<uint32_t>(rcon[i / 4 - 1]) << 24;
+    w[i] = w[i - 4] ^ temp;
+  }
+}
+
+void aes128_ct_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]) {
+  encrypt_blocks<10>(w, in, out, 1);
 }
 
 }  // namespace crypt_internal

@@ -1,8 +1,8 @@
-// Module-internal AES-256 (encryption direction only), shared by the public ECB wrappers,
-// GCM and the CTR_DRBG. Two implementations give the same bytes: constant-time portable
-// code (aes_ct.cpp), and code on the AES-NI and PCLMULQDQ instructions (aes_ni.cpp),
-// chosen at run time once per process. Neither indexes memory by, nor branches on, key
-// or data.
+// Module-internal AES-256 and AES-128 (encryption direction only), shared by the public
+// ECB wrappers, GCM, the CTR_DRBG, key wrap and CFB. Two implementations give the same
+// bytes: constant-time portable code (aes_ct.cpp), and code on the AES-NI and PCLMULQDQ
+// instructions (aes_ni.cpp), chosen at run time once per process. Neither indexes memory
+// by, nor branches on, key or data.
 #pragma once
 
 #include <cstddef>
@@ -26,9 +26,16 @@ void aes256_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out
 void aes256_ctr32_xor(const uint32_t w[60], uint8_t ctr[16], const uint8_t* in, uint8_t* out,
                       size_t len);
 
+// AES-128: the 16-byte key into 44 schedule words, laid out as for AES-256.
+void aes128_expand_key(const uint8_t key[16], uint32_t w[44]);
+// One block under the schedule w. in and out may be the same buffer.
+void aes128_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]);
+
 // ---- Portable, constant-time (aes_ct.cpp) ----
 void aes256_ct_expand_key(const uint8_t key[32], uint32_t w[60]);
 void aes256_ct_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out, size_t n);
+void aes128_ct_expand_key(const uint8_t key[16], uint32_t w[44]);
+void aes128_ct_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]);
 
 // ---- AES-NI and PCLMULQDQ (aes_ni.cpp): call only where aesni_available() ----
 // True where this code is compiled in, the processor has AES-NI, PCLMULQDQ and SSE4.1,
@@ -40,5 +47,7 @@ void aes256_ni_expand_key(const uint8_t key[32], uint32_t w[60]);
 void aes256_ni_encrypt_blocks(const uint32_t w[60], const uint8_t* in, uint8_t* out, size_t n);
 void aes256_ni_ctr32_xor(const uint32_t w[60], uint8_t ctr[16], const uint8_t* in, uint8_t* out,
                          size_t len);
+void aes128_ni_expand_key(const uint8_t key[16], uint32_t w[44]);
+void aes128_ni_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]);
 
 }  // namespace crypt_internal

@@ -1,8 +1,8 @@
-// AES-256 and GHASH on the AES-NI and PCLMULQDQ instructions, after Intel's white papers
-// on them. Byte for byte the results of the portable code: the key schedule is stored as
-// the same 60 big-endian words, and each call turns those words back into round keys.
-// The instructions take the same time whatever the key and data, and no branch or
-// memory index here depends on either.
+// AES-256, AES-128 and GHASH on the AES-NI and PCLMULQDQ instructions, after Intel's white
+// papers on them. Byte for byte the results of the portable code: the key schedule is
+// stored as the same big-endian words (60, or 44 for AES-128), and each call turns those
+// words back into round keys. The instructions take the same time whatever the key and
+// data, and no branch or memory index here depends on either.
 #include "aes_internal.h"
 #include "crypt.h"
 #include "gcm_internal.h"
@@ -67,34 +67,35 @@ VT_NI inline __m128i load16(const uint8_t* p) {
 
 VT_NI inline void store16(uint8_t* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); }
 
-// N blocks through the 14 rounds together: each round key is used N times while the
-// earlier rounds of the other blocks are still in the pipeline. Eight keep it full.
+// N blocks through the Nr rounds (14 for AES-256, 10 for AES-128) together: each round
+// key is used N times while the earlier rounds of the other blocks are still in the
+// pipeline. Eight keep it full.
 constexpr int kWide = 8;
 
-template <int N>
-VT_NI inline void encrypt_group(const uint32_t w[60], __m128i x[N]) {
+template <int N, int Nr = 14>
+VT_NI inline void encrypt_group(const uint32_t* w, __m128i x[N]) {
   w = after(w, x[0]);
   const __m128i k0 = round_key(w, 0);
 #pragma GCC unroll 8
   for (int i = 0; i < N; ++i) x[i] = _mm_xor_si128(x[i], k0);
 #pragma GCC unroll 13
-  for (int r = 1; r < 14; ++r) {
+  for (int r = 1; r < Nr; ++r) {
     const __m128i k = round_key(w, r);
 #pragma GCC unroll 8
     for (int i = 0; i < N; ++i) x[i] = _mm_aesenc_si128(x[i], k);
   }
-  const __m128i k14 = round_key(w, 14);
+  const __m128i klast = round_key(w, Nr);
 #pragma GCC unroll 8
-  for (int i = 0; i < N; ++i) x[i] = _mm_aesenclast_si128(x[i], k14);
+  for (int i = 0; i < N; ++i) x[i] = _mm_aesenclast_si128(x[i], klast);
 }
 
 // N blocks from in to out.
-template <int N>
-VT_NI inline void encrypt_blocks_n(const uint32_t w[60], const uint8_t* in, uint8_t* out) {
+template <int N, int Nr = 14>
+VT_NI inline void encrypt_blocks_n(const uint32_t* w, const uint8_t* in, uint8_t* out) {
   __m128i x[N];
 #pragma GCC unroll 8
   for (int i = 0; i < N; ++i) x[i] = load16(in + 16 * i);
-  encrypt_group<N>(w, x);
+  encrypt_group<N, Nr>(w, x);
 #pragma GCC unroll 8
   for (int i = 0; i < N; ++i) store16(out + 16 * i, x[i]);
 }
@@ -259,7 +260,35 @@ VT_NI inline void expand_pair(__m128i* a, __m128i* b, uint32_t w[60], int i) {
   put_round_key(w, i + 1, *b);
 }
 
+// AES-128 round key i (1..10) from round key i - 1, with round constant Rcon: each word
+// the xor of the words of the previous key up to it and RotWord(SubWord) of its last word.
+template <int Rcon>
+VT_NI inline void expand128(__m128i* k, uint32_t w[44], int i) {
+  *k = expand_even(*k, _mm_aeskeygenassist_si128(*k, Rcon));
+  put_round_key(w, i, *k);
+}
+
 }  // namespace
+
+VT_NI void crypt_internal::aes128_ni_expand_key(const uint8_t key[16], uint32_t w[44]) {
+  __m128i k = load16(key);
+  put_round_key(w, 0, k);
+  expand128<0x01>(&k, w, 1);
+  expand128<0x02>(&k, w, 2);
+  expand128<0x04>(&k, w, 3);
+  expand128<0x08>(&k, w, 4);
+  expand128<0x10>(&k, w, 5);
+  expand128<0x20>(&k, w, 6);
+  expand128<0x40>(&k, w, 7);
+  expand128<0x80>(&k, w, 8);
+  expand128<0x1b>(&k, w, 9);
+  expand128<0x36>(&k, w, 10);
+}
+
+VT_NI void crypt_internal::aes128_ni_encrypt_block(const uint32_t w[44], const uint8_t in[16],
+                                                  uint8_t out[16]) {
+  encrypt_blocks_n<1, 10>(w, in, out);
+}
 
 VT_NI void crypt_internal::aes256_ni_expand_key(const uint8_t key[32], uint32_t w[60]) {
   __m128i a = load16(key), b = load16(key + 16);
@@ -413,6 +442,12 @@ void crypt_internal::aes256_ni_encrypt_blocks(const uint32_t w[60], const uint8_
 void crypt_internal::aes256_ni_ctr32_xor(const uint32_t w[60], uint8_t ctr[16], const uint8_t* in,
                                          uint8_t* out, size_t len) {
   aes256_ctr32_xor(w, ctr, in, out, len);
+}
+void crypt_internal::aes128_ni_expand_key(const uint8_t key[16], uint32_t w[44]) {
+  aes128_ct_expand_key(key, w);
+}
+void crypt_internal::aes128_ni_encrypt_block(const uint32_t w[44], const uint8_t in[16], uint8_t out[16]) {
+  aes128_ct_encrypt_block(w, in, out);
 }
 void crypt_internal::ghash_clmul(b128* state, b128 h, const uint8_t* data, size_t len) {
   ghash_portable(state, h, data, len);

@@ -1,6 +1,6 @@
-// AES-256 against the FIPS 197 example, through the module-internal core and the public
-// ECB wrappers; several blocks at once and the 32-bit counter mode; each on both paths,
-// and the key schedules of the two paths against each other.
+// AES-256 and AES-128 against the FIPS 197 examples, through the module-internal core and
+// the public ECB wrappers; several blocks at once and the 32-bit counter mode; each on
+// both paths, and the key schedules of the two paths against each other.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -157,16 +157,62 @@ TEST_P(Aes256, CounterModeCountsTheLastFourBytesModulo2To32) {
 
 VT_AES_EACH_PATH(Aes256);
 
-TEST(Aes256Paths, BothExpandKeysToTheSameWords) {
-  // The schedule is stored in one layout whichever code made it.
+using Aes128 = AesEachPath;
+
+struct Aes128Case {
+  const char* key;
+  const char* plain;
+  const char* cipher;
+  uint32_t w40, w43;  // the first and last words of the last round key
+};
+
+// FIPS 197 appendix C.1, and appendix B with the key expanded in appendix A.1.
+const Aes128Case kAes128Cases[] = {
+    {"000102030405060708090a0b0c0d0e0f", "00112233445566778899aabbccddeeff", "69c4e0d86a7b0430d8cdb78070b4c55a",
+     0x13111d7fu, 0x4d2b30c5u},
+    {"2b7e151628aed2a6abf7158809cf4f3c", "3243f6a8885a308d313198a2e0370734", "3925841d02dc09fbdc118597196a0b32",
+     0xd014f9a8u, 0xb6630ca6u},
+};
+
+TEST_P(Aes128, Fips197ExamplesThroughCoreAndWrappersAndInPlace) {
+  for (const Aes128Case& c : kAes128Cases) {
+    SCOPED_TRACE(c.key);
+    vt::bytes key = vt::from_hex(c.key), pt = vt::from_hex(c.plain);
+    uint32_t w[44];
+    aes128_expand_key(key.data(), w);
+    EXPECT_EQ(w[0], uint32_t{key[0]} << 24 | uint32_t{key[1]} << 16 | uint32_t{key[2]} << 8 | key[3]);
+    EXPECT_EQ(w[40], c.w40);
+    EXPECT_EQ(w[43], c.w43);
+    uint8_t out[17];
+    out[16] = 0xa5;
+    aes128_encrypt_block(w, pt.data(), out);
+    EXPECT_EQ(vt::to_hex(out, 16), c.cipher);
+    EXPECT_EQ(out[16], 0xa5);
+
+    aes128_ecb_ctx ctx;
+    aes128_ecb_keysetup(&ctx, key.data());
+    EXPECT_EQ(0, std::memcmp(ctx.w, w, sizeof w));
+    std::memcpy(out, pt.data(), 16);
+    aes128_ecb_encrypt_block(&ctx, out, out);
+    EXPECT_EQ(vt::to_hex(out, 16), c.cipher);
+  }
+}
+
+VT_AES_EACH_PATH(Aes128);
+
+TEST(AesPaths, BothExpandKeysToTheSameWords) {
+  // The schedule is stored in one layout whichever code made it, for either key size.
   for (uint64_t seed = 0; seed < 20; ++seed) {
     SCOPED_TRACE(seed);
     vt::bytes key = vt::pseudo_random(32, 50 + seed);
-    uint32_t w[2][60];
-    const bool ran =
-        on_both_aes_paths([&](bool portable) { aes256_expand_key(key.data(), w[portable ? 0 : 1]); });
+    uint32_t w[2][60], w128[2][44];
+    const bool ran = on_both_aes_paths([&](bool portable) {
+      aes256_expand_key(key.data(), w[portable ? 0 : 1]);
+      aes128_expand_key(key.data(), w128[portable ? 0 : 1]);
+    });
     if (!ran) GTEST_SKIP() << "no AES-NI code here";
     EXPECT_EQ(0, std::memcmp(w[0], w[1], sizeof w[0]));
+    EXPECT_EQ(0, std::memcmp(w128[0], w128[1], sizeof w128[0]));
   }
 }
 

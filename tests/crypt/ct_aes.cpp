@@ -1,11 +1,14 @@
-// Constant-time check of AES-256 under valgrind memcheck (run without a single report),
-// on the AES-NI code (which valgrind emulates) where the processor has it and on the
-// portable code, through the same entries GCM and the CTR_DRBG call.
+// Constant-time check of AES-256 and AES-128 under valgrind memcheck (run without a single
+// report), on the AES-NI code (which valgrind emulates) where the processor has it and on
+// the portable code, through the same entries GCM, the CTR_DRBG, key wrap and CFB call.
 //
 // Marked secret:
 // - the key through key expansion: SubWord must compute the S-box, not look it up;
 // - the key, hence the schedule, and the plaintext through encryption of 1 block (a
 //   padded four-block batch) and of 9 (a full eight-block batch and a padded one);
+// - the AES-128 key and plaintext through key setup and one block;
+// - the key-encryption key (128 and 256 bits) and the data through key wrap;
+// - the key and the data through AES-256 CFB, a short last block included;
 // - the DRBG's entropy input, personalization string and additional inputs, hence its
 //   whole state, through instantiate and two generate calls.
 #include <cstdio>
@@ -54,6 +57,49 @@ void check_block_cipher(size_t blocks) {
   secure_zero(w, sizeof w);
 }
 
+// FIPS 197 appendix C.1.
+void check_aes128() {
+  vt::bytes key = vt::from_hex("000102030405060708090a0b0c0d0e0f"), pt = vt::from_hex(kPlain);
+  uint8_t ct[16];
+  aes128_ecb_ctx ctx;
+  CT_SECRET(key.data(), key.size());
+  CT_SECRET(pt.data(), pt.size());
+  aes128_ecb_keysetup(&ctx, key.data());
+  aes128_ecb_encrypt_block(&ctx, pt.data(), ct);
+  CT_PUBLIC(ct, sizeof ct);
+  check(vt::to_hex(ct, 16) == "69c4e0d86a7b0430d8cdb78070b4c55a", "AES-128 block");
+  secure_zero(&ctx, sizeof ctx);
+}
+
+// RFC 3394 sections 4.1 and 4.6.
+void check_key_wrap(size_t kek_len, size_t len, const char* want) {
+  vt::bytes kek = vt::from_hex(kKey);
+  vt::bytes data = vt::from_hex("00112233445566778899aabbccddeeff000102030405060708090a0b0c0d0e0f");
+  uint8_t out[40];
+  CT_SECRET(kek.data(), kek.size());
+  CT_SECRET(data.data(), data.size());
+  const int r = aes_key_wrap(kek.data(), kek_len, data.data(), len, out);
+  CT_PUBLIC(out, sizeof out);
+  check(r == 0 && vt::to_hex(out, len + 8) == want,
+        kek_len == 16 ? "key wrap, 128-bit KEK" : "key wrap, 256-bit KEK");
+}
+
+// NIST SP 800-38A F.3.13, cut short inside the third block.
+void check_cfb() {
+  vt::bytes key = vt::from_hex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
+  vt::bytes iv = vt::from_hex("000102030405060708090a0b0c0d0e0f");
+  vt::bytes pt = vt::from_hex(
+      "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e5130c81c46a35ce411");
+  uint8_t ct[40];
+  CT_SECRET(key.data(), key.size());
+  CT_SECRET(pt.data(), pt.size());
+  aes256_cfb_encrypt(key.data(), iv.data(), pt.data(), pt.size(), ct);
+  CT_PUBLIC(ct, sizeof ct);
+  check(vt::to_hex(ct, sizeof ct) ==
+            "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407bdf10132415e54b92",
+        "CFB");
+}
+
 // NIST CAVP CTR_DRBG, AES-256 with derivation function, no reseed: personalization and
 // additional inputs of 256 bits, COUNT = 0.
 void check_drbg_generate() {
@@ -90,6 +136,10 @@ int main() {
     check_block_cipher(1);
     check_block_cipher(9);
     check_drbg_generate();
+    check_aes128();
+    check_key_wrap(16, 16, "1fa68b0a8112b447aef34bd8fb5a7b829d3e862371d2cfe5");
+    check_key_wrap(32, 32, "28c9f404c4b810f4cbccb35cfb87f8263f5786e2d80ed326cbc7f0e71a99f43bfb988b9b7a02dd21");
+    check_cfb();
   }
   aesni_off_FOR_TEST(0);
   if (g_failures != 0) return 1;
