@@ -3,7 +3,7 @@
 # step (for example -DVANTIRO_VECTORS_DIR=/path/to/shared). BUILD_DIR picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb python3 time age zlib1g-dev
+bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb python3 time age zlib1g-dev gnupg sq
 build="${BUILD_DIR:-build}"
 # The manual page checks: mandoc lints it, groff (man -l) renders it, Python compares texts.
 bash scripts/ensure-packages.sh mandoc groff-base python3

@@ -74,11 +74,11 @@ const option_row kOptions[] = {
      nullptr},
     {"--to", kOptTo, "<pubfile>", nullptr, &options::to, &options::to_count,
      "--to <pubfile>  seal a share to this custodian's key: a .pub file from keygen, or an\n"
-     "    age recipient (age1..., or a file holding one); once per share, in share order.\n"
-     "    No share is written in the clear",
+     "    age recipient (age1..., or a file holding one), or an OpenPGP certificate; once\n"
+     "    per share, in share order. No share is written in the clear",
      "--to <pubfile>  seal the share to this custodian's key: a .pub file from keygen, or\n"
-     "    an age recipient (age1..., or a file holding one); given once. The share is not\n"
-     "    written in the clear"},
+     "    an age recipient (age1..., or a file holding one), or an OpenPGP certificate;\n"
+     "    given once. The share is not written in the clear"},
     {"--key", kOptKey, "<keyfile>", nullptr, &options::key, &options::key_count,
      "--key <keyfile>  a custodian's secret key (keygen's key file, or an age identity\n"
      "    file), to open the share sealed to it; up to 16",

@@ -231,8 +231,9 @@ class Dispatcher(CliCase):
         self.assertEqual((0, ""), self.run_cli("mint", "--help", "5", "3", "x.org", "d")[::2])
         self.assertEqual((0, ""), self.run_cli("mint", "5", "3", "x.org", "d", "--help")[::2])
         self.assertIn("--to <pubfile>  seal the share to this custodian's key: a .pub file "
-                      "from keygen, or\n    an age recipient (age1..., or a file holding one); "
-                      "given once.", self.run_cli("reissue", "--help")[1])
+                      "from keygen, or\n    an age recipient (age1..., or a file holding one), "
+                      "or an OpenPGP certificate;\n    given once.",
+                      self.run_cli("reissue", "--help")[1])
         for args, err in ((["--frob"], "ERROR: unknown option --frob\n"),
                           (["-v"], "ERROR: unknown option -v\n"),
                           (["mint", "--frob", "5", "3", "x.org", "d"],

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover, after sign, reshare and reissue, and after keygen and the sealed mint, sign and
-recover, no secret of the run may remain anywhere in the process's memory.
+recover, after sign, reshare and reissue, after keygen and the sealed mint, sign and
+recover, and after a mint to an OpenPGP certificate and a sign --gpg, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
 core file. The secrets are learnt from the files the run wrote (the shares recombined
@@ -363,6 +363,67 @@ def check_sealed(gdb, cli, tmp):
     return ok
 
 
+def check_openpgp(gdb, cli, tmp):
+    """mint with an OpenPGP certificate among the custodians, and sign --gpg from its share
+    opened by gpg: no root, record, share text (its record in hex) or OpenPGP session key may
+    remain. Skipped without gpg."""
+    gpg = shutil.which("gpg")
+    if gpg is None:
+        print("OpenPGP shares: skipped (gpg is missing)")
+        return True
+    home = os.path.join(tmp, "gnupg")
+    os.makedirs(home, mode=0o700)
+    run = lambda *a, **kw: subprocess.run([gpg, "--homedir", home, "--batch", "--quiet", *a],
+                                          capture_output=True, check=True, **kw)
+    try:
+        uid = "Residue Custodian <r@example.org>"
+        run("--passphrase", "", "--quick-gen-key", uid, "ed25519", "cert", "never")
+        fpr = [l.split(":")[9] for l in run("--with-colons", "--list-keys", uid,
+                                             text=True).stdout.splitlines()
+               if l.startswith("fpr:")][0]
+        run("--passphrase", "", "--quick-add-key", fpr, "cv25519", "encr", "never")
+        cert = os.path.join(tmp, "custodian.asc")
+        with open(cert, "wb") as f:
+            f.write(run("--export", "--armor", fpr).stdout)
+        key, pub = os.path.join(tmp, "pgp-other.key"), os.path.join(tmp, "pgp-other.pub")
+        subprocess.run([cli, "keygen", key, pub], capture_output=True, check=True)
+        out = os.path.join(tmp, "pgp")
+        os.makedirs(out)
+        blob, _ = core_at_exit(gdb, os.path.join(tmp, "mint-pgp.core"),
+                               [cli, "mint", "--to", cert, "--to", pub, "2", "2", MARKER_FQDN,
+                                out], tmp)
+        asc = os.path.join(out, "share-01.asc")
+        opened = run("--decrypt", "--show-session-key", asc)
+        text = opened.stdout
+        session = opened.stderr.decode().split("session key: '")[1].split("'")[0].split(":")[1]
+        with open(os.path.join(out, "share-02.sealed"), "rb") as f:
+            sealed = open_sealed(f.read(), identity_key(open(key, "rb").read()))
+        if sealed is None:
+            print("OpenPGP shares: skipped (Python's cryptography is missing)")
+            return True
+        record_hex = text.split(b"record: ")[1].split(b"\n")[0]
+        records = [bytes.fromhex(record_hex.decode()), sealed[0]]
+        root = combine(records)
+        pats = secrets_of_root(root, records)
+        pats.update(windows("share text record", record_hex))
+        pats.update(windows("OpenPGP session key", bytes.fromhex(session)))
+        pats.update(sealed[1])
+        ok = check("mint --to certificate", blob, pats, [("argv fqdn", MARKER_FQDN.encode())])
+        msg = os.path.join(tmp, "pgp-message")
+        with open(msg, "wb") as f:
+            f.write(b"openpgp ceremony\n")
+        os.environ["GNUPGHOME"] = home
+        blob, _ = core_at_exit(gdb, os.path.join(tmp, "sign-pgp.core"),
+                               [cli, "sign", "--gpg", "--key", key, os.path.join(out, "_key.txt"),
+                                msg, msg + ".sig", asc, os.path.join(out, "share-02.sealed")], tmp)
+        if not os.path.exists(msg + ".sig"):
+            sys.exit("sign --gpg under gdb wrote nothing")
+        return check("sign --gpg", blob, pats, [("argv output path", (msg + ".sig").encode())]) and ok
+    finally:
+        os.environ.pop("GNUPGHOME", None)
+        subprocess.run(["gpgconf", "--homedir", home, "--kill", "all"], capture_output=True)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--cli", required=True)
@@ -474,6 +535,7 @@ def main():
         ok &= check("reissue --split", blob, secrets_of_root(root, records),
                     [("argv outdir", recorded_dir.encode())])
         ok &= check_sealed(opts.gdb, cli, tmp)
+        ok &= check_openpgp(opts.gdb, cli, tmp)
     finally:
         shutil.rmtree(tmp, ignore_errors=True)
     if not ok:
