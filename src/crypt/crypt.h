@@ -485,13 +485,19 @@ enum : int {
 
 // Reads a binary certificate (a transferable public key, RFC 9580 section 10.1) at time now
 // (seconds since 1970, UTC): the primary key, its user IDs and their certifications (0x10 to
-// 0x13), its subkeys and their binding signatures (0x18), and revocations (0x20 of the
-// primary, 0x28 of a subkey), every signature checked under the primary key (SHA-256,
-// SHA-384 or SHA-512 hashes; others count as invalid). The newest Curve25519 ECDH subkey
-// whose newest valid binding allows encryption (key flags 0x04 or 0x08), is not expired and
-// is not revoked, of a primary that is not revoked, is chosen. OPENPGP_CERT_OK with out
-// filled; otherwise one of the codes above, and for OPENPGP_CERT_NO_SUBKEY a short reason in
-// reason ("revoked", "expired on 2026-01-31", "RSA/NIST/v6 keys are not supported", ...).
+// 0x13, and 0x30 revoking them), its subkeys and their binding signatures (0x18), direct-key
+// signatures (0x1F) and revocations (0x20 of the primary, 0x28 of a subkey). Only signatures
+// the primary key issued count, each checked under it (SHA-256, SHA-384 or SHA-512 hashes;
+// others, a critical subpacket not known, or a signature past its expiration time count as
+// invalid); of several on one object the newest valid one holds. The newest Curve25519 ECDH
+// subkey whose newest valid binding allows encryption (key flags 0x04 or 0x08), is not
+// expired and is not revoked, of a primary that is neither revoked nor expired (the key
+// expiration time of its newest direct-key signature or shown user ID's certification), is
+// chosen. OPENPGP_CERT_OK with out filled; otherwise one of the codes above, out zeroed, and a
+// short reason in reason ("revoked", "expired on 2026-01-31", "its primary key is revoked",
+// "RSA/NIST/v6 keys are not supported", "no subkey allows encryption", ...). A v3 or v6
+// primary key counts as OPENPGP_CERT_PRIMARY; data holding more than one certificate, or
+// secret keys, as OPENPGP_CERT_MALFORMED.
 int openpgp_cert_read(const uint8_t* data, size_t len, uint64_t now, openpgp_cert* out,
                       char reason[OPENPGP_REASON_MAX]);
 

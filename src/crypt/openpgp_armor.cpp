@@ -14,9 +14,12 @@ constexpr size_t kWriteColumns = 64;
 
 const char* label_of(int kind) {
   switch (kind) {
-    case OPENPGP_ARMOR_PUBLIC_KEY: return "PGP PUBLIC KEY BLOCK";
-    case OPENPGP_ARMOR_MESSAGE: return "PGP MESSAGE";
-    default: return nullptr;
+    case OPENPGP_ARMOR_PUBLIC_KEY:
+      return "PGP PUBLIC KEY BLOCK";
+    case OPENPGP_ARMOR_MESSAGE:
+      return "PGP MESSAGE";
+    default:
+      return nullptr;
   }
 }
 
@@ -102,7 +105,8 @@ bool read_body(const uint8_t* in, size_t len, size_t pos, const char* label, b64
       // The checksum: '=' and four base64 characters on a line of its own.
       size_t m = 0;
       if (base64_decode(reinterpret_cast<const char*>(in + l.start + 1), 4, 1, crc, sizeof crc,
-                        &m) != 0 || m != 3) {
+                        &m) != 0 ||
+          m != 3) {
         return false;
       }
       have_crc = true;
@@ -116,7 +120,8 @@ bool read_body(const uint8_t* in, size_t len, size_t pos, const char* label, b64
     if (!is_space(in[i])) return false;
   }
   if (have_crc) {
-    const uint32_t want = static_cast<uint32_t>(crc[0]) << 16 | static_cast<uint32_t>(crc[1]) << 8 | crc[2];
+    const uint32_t want =
+        static_cast<uint32_t>(crc[0]) << 16 | static_cast<uint32_t>(crc[1]) << 8 | crc[2];
     if (crc24_openpgp(r->out, r->used) != want) return false;
   }
   return true;

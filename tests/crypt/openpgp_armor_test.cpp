@@ -18,8 +18,8 @@ std::string dearmor(const std::string& text, int kind = OPENPGP_ARMOR_PUBLIC_KEY
                     size_t cap = 256) {
   bytes out(cap, 0x5a);
   size_t n = 99;
-  if (openpgp_dearmor(reinterpret_cast<const uint8_t*>(text.data()), text.size(), kind,
-                      out.data(), out.size(), &n) != 0) {
+  if (openpgp_dearmor(reinterpret_cast<const uint8_t*>(text.data()), text.size(), kind, out.data(),
+                      out.size(), &n) != 0) {
     EXPECT_EQ(n, 0u);
     for (uint8_t b : out) {
       if (b != 0 && b != 0x5a) {
@@ -51,15 +51,17 @@ TEST(OpenpgpArmor, Crc24) {
 TEST(OpenpgpArmor, ReadsAndRefuses) {
   // The A.1 text is the packet in the new format (0xc6), not the 0x98 shown in hex.
   const std::string body = std::string("c633") + (kSampleKey + 4);
-  const std::string b64 = "xjMEU/NfCxYJKwYBBAHaRw8BAQdAPwmJlL3ZFu1AUxl5NOSofIBzOhKA1i+AEJku\n"
-                          "Q+47JAY=\n";
+  const std::string b64 =
+      "xjMEU/NfCxYJKwYBBAHaRw8BAQdAPwmJlL3ZFu1AUxl5NOSofIBzOhKA1i+AEJku\n"
+      "Q+47JAY=\n";
   const std::string begin = "-----BEGIN PGP PUBLIC KEY BLOCK-----\n";
   const std::string end = "-----END PGP PUBLIC KEY BLOCK-----\n";
   char armored[512];
   size_t n = 0;
   const bytes raw = vt::from_hex(body);
-  ASSERT_EQ(openpgp_armor(raw.data(), raw.size(), OPENPGP_ARMOR_PUBLIC_KEY, armored,
-                          sizeof armored, &n), 0);
+  ASSERT_EQ(
+      openpgp_armor(raw.data(), raw.size(), OPENPGP_ARMOR_PUBLIC_KEY, armored, sizeof armored, &n),
+      0);
   const std::string written(armored, n);
   const std::string crc_line = written.substr(written.rfind("\n=") + 1, 6);
 
@@ -78,7 +80,8 @@ TEST(OpenpgpArmor, ReadsAndRefuses) {
            crc_line.substr(0, 5) + "\r\n" + end.substr(0, end.size() - 1) + "\r\n\t\n",
        true},
       {"other line lengths, spaces inside",
-       begin + "\nxjMEU/NfC xYJKwYBBAHaRw8BA\nQdAPwmJlL3ZFu1AUxl5NOSofIBzOhKA1i+AEJkuQ+47J\nAY=\n" + end,
+       begin + "\nxjMEU/NfC xYJKwYBBAHaRw8BA\nQdAPwmJlL3ZFu1AUxl5NOSofIBzOhKA1i+AEJkuQ+47J\nAY=\n" +
+           end,
        true},
       {"wrong checksum", begin + "\n" + b64 + "=AAAA\n" + end, false},
       {"checksum not last", begin + "\n" + crc_line + b64 + end, false},
@@ -100,9 +103,11 @@ TEST(OpenpgpArmor, ReadsAndRefuses) {
   // Too small an output buffer is refused, not truncated.
   EXPECT_EQ(dearmor(kSampleArmor, OPENPGP_ARMOR_PUBLIC_KEY, raw.size() - 1), "refused");
   EXPECT_EQ(openpgp_is_armored(reinterpret_cast<const uint8_t*>(kSampleArmor),
-                               sizeof kSampleArmor - 1, OPENPGP_ARMOR_PUBLIC_KEY), 1);
+                               sizeof kSampleArmor - 1, OPENPGP_ARMOR_PUBLIC_KEY),
+            1);
   EXPECT_EQ(openpgp_is_armored(reinterpret_cast<const uint8_t*>(kSampleArmor),
-                               sizeof kSampleArmor - 1, OPENPGP_ARMOR_MESSAGE), 0);
+                               sizeof kSampleArmor - 1, OPENPGP_ARMOR_MESSAGE),
+            0);
 }
 
 TEST(OpenpgpArmor, RoundTrips) {
