@@ -6,27 +6,21 @@
 // place, then armored into the caller's buffer.
 #include <cstring>
 
-#include "crypt.h"
+#include "openpgp_internal.h"
+
+using namespace crypt_pgp;
 
 namespace {
 
 constexpr size_t kDataMax = 4096;
 
-// Algorithm identifiers: public key, symmetric ciphers, hashes.
-constexpr uint8_t kEcdh = 18;
-constexpr uint8_t kAes128 = 7;
-constexpr uint8_t kAes256 = 9;
-constexpr uint8_t kSha256 = 8;
-constexpr uint8_t kSha384 = 9;
-constexpr uint8_t kSha512 = 10;
-
-// Packet tags.
+// Packet type IDs of a message.
 constexpr uint8_t kTagPkesk = 1;
 constexpr uint8_t kTagLiteral = 11;
 constexpr uint8_t kTagSeipd = 18;
 constexpr uint8_t kTagMdc = 19;
 
-// The curve OID 1.3.6.1.4.1.3029.1.5.1 after its length octet, as the KDF hashes it.
+// The curve OID 1.3.6.1.4.1.3029.1.5.1 after its length octet, as the KDF hashes them.
 const uint8_t kCurveOid[11] = {10, 0x2b, 0x06, 0x01, 0x04, 0x01, 0x97, 0x55, 0x01, 0x05, 0x01};
 const uint8_t kAnonymousSender[20] = {'A', 'n', 'o', 'n', 'y', 'm', 'o', 'u', 's', ' ',
                                       'S', 'e', 'n', 'd', 'e', 'r', ' ', ' ', ' ', ' '};
@@ -42,10 +36,24 @@ constexpr size_t kPkeskBodyLen = 1 + 8 + 1 + 2 + 33 + 1 + kWrappedKeyLen;
 constexpr size_t kPrefixLen = 16;
 constexpr size_t kLiteralHeadLen = 6;  // format 'b', name length 0, date 0
 constexpr size_t kMdcLen = 2 + 20;
-// Version octet, prefix and its two repeated octets, the literal packet, the MDC packet.
-constexpr size_t kSeipdBodyMax = 1 + kPrefixLen + 2 + 3 + kLiteralHeadLen + kDataMax + kMdcLen;
-constexpr size_t kMessageMax = 2 + kPkeskBodyLen + 3 + kSeipdBodyMax;
-static_assert(kSeipdBodyMax < 8384, "bodies take one- or two-octet lengths");
+
+// Bytes of a packet header with a body of body_len (below 8384: a one- or two-octet length).
+constexpr size_t header_len(size_t body_len) { return body_len < 192 ? 2 : 3; }
+
+// The SEIPD body: version octet, prefix and its two repeated octets, the literal data
+// packet, the MDC packet.
+constexpr size_t seipd_body_len(size_t len) {
+  return 1 + kPrefixLen + 2 + header_len(kLiteralHeadLen + len) + kLiteralHeadLen + len + kMdcLen;
+}
+
+// Bytes of the binary message of len data bytes.
+constexpr size_t message_len(size_t len) {
+  return header_len(kPkeskBodyLen) + kPkeskBodyLen + header_len(seipd_body_len(len)) +
+         seipd_body_len(len);
+}
+
+constexpr size_t kMessageMax = message_len(kDataMax);
+static_assert(seipd_body_len(kDataMax) < 8384, "bodies take one- or two-octet lengths");
 
 // Writes a new-format packet header with a definite length (below 8384) at *at.
 void put_header(uint8_t* buf, size_t* at, uint8_t tag, size_t body_len) {
@@ -58,38 +66,37 @@ void put_header(uint8_t* buf, size_t* at, uint8_t tag, size_t body_len) {
   }
 }
 
-size_t header_len(size_t body_len) { return body_len < 192 ? 2 : 3; }
+// Characters openpgp_armor writes for n bytes, without the NUL: the BEGIN line and a blank
+// line, the base64 in lines of 64 columns, the "=XXXX" checksum line, the END line. Known
+// in advance so that a cap too small is refused before anything is drawn or written.
+size_t armored_len(size_t n) {
+  const size_t chars = (n + 2) / 3 * 4;
+  return sizeof "-----BEGIN PGP MESSAGE-----\n\n" - 1 + chars + (chars + 63) / 64 + 6 +
+         sizeof "-----END PGP MESSAGE-----\n" - 1;
+}
 
 // The KEK size of a key-wrap cipher, 0 for one not supported.
 size_t kek_len_of(uint8_t cipher) {
-  return cipher == kAes128 ? 16 : cipher == kAes256 ? 32 : 0;
+  return cipher == kCipherAes128 ? 16 : cipher == kCipherAes256 ? 32 : 0;
 }
 
 // KEK = Hash(00 00 00 01 || shared || param), its first kek_len bytes, where param =
 // curve OID || 18 || 03 01 hash cipher || "Anonymous Sender    " || subkey fingerprint.
 void derive_kek(const openpgp_cert& cert, const uint8_t shared[32], uint8_t* kek, size_t kek_len) {
-  uint8_t in[4 + 32 + sizeof kCurveOid + 5 + sizeof kAnonymousSender + 20] = {0, 0, 0, 1};
-  size_t n = 4;
-  std::memcpy(in + n, shared, 32);
-  n += 32;
-  std::memcpy(in + n, kCurveOid, sizeof kCurveOid);
-  n += sizeof kCurveOid;
-  const uint8_t kdf[5] = {kEcdh, 3, 1, cert.kdf_hash, cert.kdf_cipher};
-  std::memcpy(in + n, kdf, sizeof kdf);
-  n += sizeof kdf;
-  std::memcpy(in + n, kAnonymousSender, sizeof kAnonymousSender);
-  n += sizeof kAnonymousSender;
-  std::memcpy(in + n, cert.subkey_fpr, 20);
+  const uint8_t counter[4] = {0, 0, 0, 1};
+  const uint8_t kdf[5] = {kAlgEcdh, 3, 1, cert.kdf_hash, cert.kdf_cipher};
+  sig_hash h;
+  sig_hash_init(&h, cert.kdf_hash);
+  sig_hash_update(&h, counter, sizeof counter);
+  sig_hash_update(&h, shared, 32);
+  sig_hash_update(&h, kCurveOid, sizeof kCurveOid);
+  sig_hash_update(&h, kdf, sizeof kdf);
+  sig_hash_update(&h, kAnonymousSender, sizeof kAnonymousSender);
+  sig_hash_update(&h, cert.subkey_fpr, 20);
   uint8_t digest[64];
-  if (cert.kdf_hash == kSha256) {
-    sha256(in, sizeof in, digest);
-  } else if (cert.kdf_hash == kSha384) {
-    sha384(in, sizeof in, digest);
-  } else {
-    sha512(in, sizeof in, digest);
-  }
+  sig_hash_final(&h, digest);
   std::memcpy(kek, digest, kek_len);
-  secure_zero(in, sizeof in);
+  secure_zero(&h, sizeof h);
   secure_zero(digest, sizeof digest);
 }
 
@@ -102,7 +109,7 @@ void put_pkesk(uint8_t* buf, size_t* at, const openpgp_cert& cert, const uint8_t
   *p++ = 3;
   std::memcpy(p, cert.subkey_fpr + 12, 8);
   p += 8;
-  *p++ = kEcdh;
+  *p++ = kAlgEcdh;
   *p++ = 0x01;
   *p++ = 0x07;
   *p++ = 0x40;
@@ -118,17 +125,14 @@ void put_pkesk(uint8_t* buf, size_t* at, const openpgp_cert& cert, const uint8_t
 // before it including its own two header octets.
 void put_seipd(uint8_t* buf, size_t* at, const uint8_t key[kSessionKeyLen],
                const uint8_t prefix[kPrefixLen], const uint8_t* data, size_t len) {
-  const size_t literal_len = kLiteralHeadLen + len;
-  const size_t plain_len = kPrefixLen + 2 + header_len(literal_len) + literal_len + kMdcLen;
-  put_header(buf, at, kTagSeipd, 1 + plain_len);
+  put_header(buf, at, kTagSeipd, seipd_body_len(len));
   buf[(*at)++] = 1;
   uint8_t* plain = buf + *at;
-  size_t n = 0;
   std::memcpy(plain, prefix, kPrefixLen);
   plain[kPrefixLen] = prefix[kPrefixLen - 2];
   plain[kPrefixLen + 1] = prefix[kPrefixLen - 1];
-  n = kPrefixLen + 2;
-  put_header(plain, &n, kTagLiteral, literal_len);
+  size_t n = kPrefixLen + 2;
+  put_header(plain, &n, kTagLiteral, kLiteralHeadLen + len);
   const uint8_t literal_head[kLiteralHeadLen] = {'b', 0, 0, 0, 0, 0};
   std::memcpy(plain + n, literal_head, kLiteralHeadLen);
   n += kLiteralHeadLen;
@@ -151,7 +155,10 @@ int openpgp_encrypt(const openpgp_cert* cert, const uint8_t* data, size_t len, c
     return -1;
   }
   const size_t kek_len = kek_len_of(cert->kdf_cipher);
-  if (kek_len == 0 || cert->kdf_hash < kSha256 || cert->kdf_hash > kSha512) return -1;
+  if (kek_len == 0 || cert->kdf_hash < kHashSha256 || cert->kdf_hash > kHashSha512 ||
+      cap <= armored_len(message_len(len))) {
+    return -1;
+  }
 
   uint8_t eph[32], key[kSessionKeyLen], prefix[kPrefixLen], shared[32], kek[32];
   uint8_t padded[kPaddedKeyLen], wrapped[kWrappedKeyLen], eph_pub[32];
@@ -169,7 +176,7 @@ int openpgp_encrypt(const openpgp_cert* cert, const uint8_t* data, size_t len, c
     derive_kek(*cert, shared, kek, kek_len);
     unsigned sum = 0;
     for (uint8_t b : key) sum += b;
-    padded[0] = kAes256;
+    padded[0] = kCipherAes256;
     std::memcpy(padded + 1, key, sizeof key);
     padded[1 + kSessionKeyLen] = static_cast<uint8_t>(sum >> 8);
     padded[2 + kSessionKeyLen] = static_cast<uint8_t>(sum);
