@@ -449,9 +449,11 @@ enum : int {
 // 1 when the len bytes at in begin (after optional whitespace) with the armor line of the
 // kind given; else 0.
 int openpgp_is_armored(const uint8_t* in, size_t len, int kind);
-// Decodes an armored block of the kind given (header lines such as "Comment:" skipped, the
-// CRC-24 checksum line checked when present, LF or CRLF) into out: 0 with *out_len bytes;
-// -1 when malformed or cap is too small.
+// Decodes an armored block of the kind given (header lines such as "Comment:" skipped,
+// base64 lines of at most 76 characters with whitespace inside ignored, the CRC-24 checksum
+// line checked when present, LF or CRLF, only whitespace before and after the block) into
+// out: 0 with *out_len bytes; -1 when malformed or cap is too small, with the bytes written
+// to out zeroed.
 int openpgp_dearmor(const uint8_t* in, size_t len, int kind, uint8_t* out, size_t cap,
                     size_t* out_len);
 // Encodes len bytes as an armored block of the kind given (64-column base64 lines, the
