@@ -24,6 +24,7 @@ struct cmd_options {
   int key_count = 0;            // --key <keyfile>
   const char* key[kMaxListed] = {};
   bool gpg = false;             // --gpg: OpenPGP shares opened with gpg
+  bool hash = false;            // --hash: version prints the program's SHA-256
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -54,6 +55,11 @@ constexpr size_t kUtcSize = 21;
 void utc_timestamp(long long seconds, char (&out)[kUtcSize]);
 // The UTC time now, from the machine's clock.
 void utc_now(char (&out)[kUtcSize]);
+
+// ---- The program's identity (program_hash.cpp) ----------------------------------------
+
+// The SHA-256 of the file the process was started from; false after printing why not.
+bool program_sha256(uint8_t out[32]);
 
 // ---- Hex (hex.cpp) --------------------------------------------------------------------
 

@@ -125,6 +125,13 @@ FILE* cli_stdin_binary() {
   return stdin;
 }
 
+FILE* cli_open_self() {
+  wchar_t path[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+  if (n == 0 || n >= sizeof path / sizeof path[0]) return nullptr;
+  return _wfopen(path, L"rb");
+}
+
 int cli_sync(FILE* f) { return _commit(_fileno(f)) == 0 ? 0 : -1; }
 
 int cli_sync_dir(const char* dir) {
@@ -252,6 +259,8 @@ int cli_publish(const char* tmp, const char* final_path) {
 }
 
 FILE* cli_stdin_binary() { return stdin; }
+
+FILE* cli_open_self() { return std::fopen("/proc/self/exe", "rb"); }
 
 int cli_sync(FILE* f) { return fsync(fileno(f)) == 0 ? 0 : -1; }
 

@@ -44,6 +44,10 @@ int cli_remove(const char* path);
 // Standard input, switched to binary mode where the platform has a text mode.
 FILE* cli_stdin_binary();
 
+// The file the process was started from, opened for reading (/proc/self/exe; on Windows
+// the module's own path); null on failure.
+FILE* cli_open_self();
+
 // Forces the file's written data to stable storage (after fflush). 0 on success.
 int cli_sync(FILE* f);
 

@@ -50,6 +50,7 @@ constexpr unsigned kOptSplit = 1u << 1;
 constexpr unsigned kOptTo = 1u << 2;
 constexpr unsigned kOptKey = 1u << 3;
 constexpr unsigned kOptGpg = 1u << 4;
+constexpr unsigned kOptHash = 1u << 5;
 
 using options = cli::cmd_options;
 
@@ -82,6 +83,10 @@ const option_row kOptions[] = {
     {"--key", kOptKey, "<keyfile>", nullptr, &options::key, &options::key_count,
      "--key <keyfile>  a custodian's secret key (keygen's key file, or an age identity\n"
      "    file), to open the share sealed to it; up to 16",
+     nullptr},
+    {"--hash", kOptHash, nullptr, nullptr, nullptr, nullptr,
+     "--hash  also print the SHA-256 of the program's own file, to compare with the\n"
+     "    release's SHA256SUMS",
      nullptr},
     {"--gpg", kOptGpg, nullptr, nullptr, nullptr, nullptr,
      "--gpg  open each share that is an OpenPGP message with gpg (or the program named by\n"
@@ -192,7 +197,7 @@ const command_row kCommands[] = {
      2, 2, kOptHelp, 0, run_keygen},
     {"help", "[<command>]", "Prints the usage text, or a command's usage and description.", 0, 1,
      kOptHelp, 0, run_help},
-    {"version", "", "Prints the program's version.", 0, 0, kOptHelp, 0, run_version},
+    {"version", "", "Prints the program's version.", 0, 0, kOptHelp | kOptHash, 0, run_version},
 };
 
 const command_row* find_command(const char* name) {
@@ -239,8 +244,14 @@ int run_help(const options&, int argc, char** argv) {
   return c != nullptr ? command_help(*c) : usage(stderr, 1);
 }
 
-int run_version(const options&, int, char**) {
+int run_version(const options& o, int, char**) {
   std::printf("vantiro-cli %s\n", VANTIRO_VERSION);
+  if (!o.hash) return 0;
+  uint8_t digest[32];
+  if (!cli::program_sha256(digest)) return 1;
+  std::printf("sha256: ");
+  cli::phex(digest, sizeof digest);
+  std::printf("\n");
   return 0;
 }
 
@@ -316,6 +327,7 @@ int run_command(const command_row& c, int argc, char** argv) {
       ok = take_option(c, argc, argv, &i, &opts, &given);
   }
   opts.gpg = (given & kOptGpg) != 0;
+  opts.hash = (given & kOptHash) != 0;
   int status = 1;
   if (ok && (given & kOptHelp) != 0) {
     status = command_help(c);

@@ -45,7 +45,7 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TAKES['reissue']}\n"
          f"  vantiro-cli check {KEY}{GPG}{TAKES['check']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
-         "  vantiro-cli help [<command>]\n  vantiro-cli version\n")
+         "  vantiro-cli help [<command>]\n  vantiro-cli version [--hash]\n")
 
 
 def wrong_count(command):
@@ -215,9 +215,12 @@ class Dispatcher(CliCase):
         with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                "CMakeLists.txt")) as f:
             version = re.search(r"project\(vantiro_cli VERSION (\S+)", f.read()).group(1)
+        with open(OPTS.cli, "rb") as f:  # the hash a witness compares with SHA256SUMS
+            own = hashlib.sha256(f.read()).hexdigest()
         for args, want in ((["--help"], USAGE), (["-h"], USAGE), (["help"], USAGE),
                            (["--version"], f"vantiro-cli {version}\n"),
-                           (["version"], f"vantiro-cli {version}\n")):
+                           (["version"], f"vantiro-cli {version}\n"),
+                           (["version", "--hash"], f"vantiro-cli {version}\nsha256: {own}\n")):
             self.assertEqual((0, want, ""), self.run_cli(*args), args)
         # A command's help: its usage line first, the same through "help <command>"; the
         # command itself does not run (mint would refuse its missing operands).
