@@ -386,6 +386,73 @@ int vantiro_share_seal(uint8_t form, const uint8_t root[VANTIRO_ROOT_SIZE],
                        const uint8_t split[VANTIRO_SPLIT_ID_SIZE], int t,
                        const uint8_t record[VANTIRO_RECORD_SIZE], const uint8_t recipient[32],
                        const openpgp_cert* cert, uint8_t* out, size_t cap, size_t* len);
+// ---- Transcripts -------------------------------------------------------------------------
+// A transcript is the ceremony's record: one entry per command that held the root, signed
+// by it and chained to the entry before by that entry's SHA-256:
+//
+//   vantiro transcript v1
+//   entry: <n, from 1>
+//   previous: <64 hex: SHA-256 of the previous entry; zeros for entry 1>
+//   key: <64 hex: the root's public key>
+//   time: <YYYY-MM-DDTHH:MM:SSZ>
+//   program: vantiro-cli <version>
+//   program sha256: <64 hex>
+//   command: <the command and its arguments, each quoted>
+//   read: <64 hex> <path>            any number, in the order read
+//   custodian: <64 hex> <path>       any number: the public key of each --key
+//   wrote: <64 hex> <path>           any number
+//   message signature: <128 hex>     optional
+//   result: ok | <the first error line, without "ERROR: ">
+//   signature: <128 hex>
+//
+// The signature is Ed25519ctx, context "vantiro transcript v1", over every byte before
+// "signature: "; an entry's SHA-256 covers it from its first byte through the signature
+// line's line feed. Entries are separated by one empty line; every line ends in one LF.
+constexpr char VANTIRO_TRANSCRIPT_CONTEXT[] = "vantiro transcript v1";
+// What one checked entry holds: pointers into the transcript text.
+struct vantiro_transcript_entry {
+  int number;
+  const char* time;     // 20 characters
+  const char* command;  // the command line, command_len characters
+  size_t command_len;
+  const char* result;   // "ok" or the error, result_len characters
+  size_t result_len;
+  const char* wrote;    // its wrote lines, each ending in LF, wrote_len characters in all
+  size_t wrote_len;
+  int wrote_count;
+  uint8_t head[32];     // its SHA-256
+};
+// Why a transcript breaks.
+enum : int {
+  VANTIRO_TRANSCRIPT_OK = 0,
+  VANTIRO_TRANSCRIPT_LAYOUT = 1,     // not an entry in the layout above (or cut short)
+  VANTIRO_TRANSCRIPT_NUMBERED = 2,   // numbered found, expected the next number
+  VANTIRO_TRANSCRIPT_KEY = 3,        // of another key
+  VANTIRO_TRANSCRIPT_CHAIN = 4,      // its previous is not the entry before it
+  VANTIRO_TRANSCRIPT_SIGNATURE = 5,  // its signature does not verify
+};
+struct vantiro_transcript_result {
+  int entries;      // entries that checked, from 1
+  int why;          // VANTIRO_TRANSCRIPT_*
+  int broken;       // the place of the entry that breaks (entries + 1), or 0
+  int found;        // the number it bears, where it could be read
+  int expected;     // the number the next entry must bear
+  uint8_t head[32]; // SHA-256 of the last entry that checked (zeros for none)
+};
+using vantiro_transcript_each = void (*)(void* ctx, const vantiro_transcript_entry* e);
+// Checks every entry of the len bytes at text under key, in order: layout, number, key,
+// chain and signature; each that checks is given to each (when not null). 0 when all
+// check, 1 when one breaks (which and why in out), -1 for a refused argument.
+int vantiro_transcript_check(const uint8_t* text, size_t len, const uint8_t key[VANTIRO_KEY_SIZE],
+                             vantiro_transcript_each each, void* ctx,
+                             vantiro_transcript_result* out);
+// Signs an entry body (every line through "result: ...\n") with the 64-byte root and
+// writes the whole entry, at most cap bytes, to out (*len), and its SHA-256 to head. 0; -1
+// refused (too long, or the body is not an entry of the root's key); -3 the root is not a
+// key pair; -4 the signature does not verify.
+int vantiro_transcript_sign(const uint8_t root[VANTIRO_ROOT_SIZE], const char* body,
+                            size_t body_len, char* out, size_t cap, size_t* len,
+                            uint8_t head[32]);
 // Proves that k (3..16) records that rebuild the root of key lie on one split, by
 // rebuilding it from every set that leaves one out: 0 when every such set rebuilds it
 // (so at least t + 1 shares were given); 1 when none does (as few as t: nothing can be
