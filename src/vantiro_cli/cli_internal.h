@@ -25,6 +25,7 @@ struct cmd_options {
   const char* key[kMaxListed] = {};
   bool gpg = false;             // --gpg: OpenPGP shares opened with gpg
   bool hash = false;            // --hash: version prints the program's SHA-256
+  bool files = false;           // --files: transcript hashes the files written again
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -42,6 +43,11 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char*
                 const cmd_options& o);
 int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths,
               const cmd_options& o);
+int cmd_transcript(const char* path, const char* anchor_path, const cmd_options& o);
+
+// Prints a transcript's head (an entry's SHA-256) as witnesses write it: 16 groups of 4
+// hex digits separated by spaces.
+void print_head(const uint8_t head[32]);
 
 // Clears the vector registers, which inlined copies of secrets pass through (harden.cpp).
 // Before a thread starts too: it begins with a copy of them.

@@ -51,6 +51,7 @@ constexpr unsigned kOptTo = 1u << 2;
 constexpr unsigned kOptKey = 1u << 3;
 constexpr unsigned kOptGpg = 1u << 4;
 constexpr unsigned kOptHash = 1u << 5;
+constexpr unsigned kOptFiles = 1u << 6;
 
 using options = cli::cmd_options;
 
@@ -87,6 +88,10 @@ const option_row kOptions[] = {
     {"--hash", kOptHash, nullptr, nullptr, nullptr, nullptr,
      "--hash  also print the SHA-256 of the program's own file, to compare with the\n"
      "    release's SHA256SUMS",
+     nullptr},
+    {"--files", kOptFiles, nullptr, nullptr, nullptr, nullptr,
+     "--files  hash each file an entry says was written again: as written, changed (an\n"
+     "    error) or not here",
      nullptr},
     {"--gpg", kOptGpg, nullptr, nullptr, nullptr, nullptr,
      "--gpg  open each share that is an OpenPGP message with gpg (or the program named by\n"
@@ -146,6 +151,10 @@ int run_reissue(const options& o, int argc, char** argv) {
   return cli::cmd_reissue(parse_count(argv[0]), argv[1], argv[2], argc - 3, argv + 3, o);
 }
 
+int run_transcript(const options& o, int, char** argv) {
+  return cli::cmd_transcript(argv[0], argv[1], o);
+}
+
 int run_check(const options& o, int argc, char** argv) {
   return cli::cmd_check(argv[0], argv[1], argc - 2, argv + 2, o);
 }
@@ -190,6 +199,10 @@ const command_row kCommands[] = {
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
      2, -1, kOptHelp | kOptKey | kOptGpg, 0, run_check},
+    {"transcript", "<file> <anchor>",
+     "Checks a ceremony's transcript under the anchor's key: every entry's layout, number,\n"
+     "chain to the entry before and signature; prints a line per entry and the head.",
+     2, 2, kOptHelp | kOptFiles, 0, run_transcript},
     {"keygen", "<keyout> <pubout>",
      "Makes a custodian's key pair: the secret key, as an age identity, into the new\n"
      "owner-only file keyout, the public key (64 hex digits) into the new file pubout,\n"
@@ -328,6 +341,7 @@ int run_command(const command_row& c, int argc, char** argv) {
   }
   opts.gpg = (given & kOptGpg) != 0;
   opts.hash = (given & kOptHash) != 0;
+  opts.files = (given & kOptFiles) != 0;
   int status = 1;
   if (ok && (given & kOptHelp) != 0) {
     status = command_help(c);
