@@ -29,26 +29,26 @@ share_kind read_age_form(const char* path, const uint8_t* buf, size_t len,
       return SHARE_AGE;
     case VANTIRO_AGE_SHARE_NO_KEY:
       if (!report_locked) return SHARE_AGE_LOCKED;
-      std::fprintf(stderr, "ERROR: no --key opens %s\n", path);
+      print_error("ERROR: no --key opens %s\n", path);
       break;
     case VANTIRO_AGE_SHARE_HMAC:
-      std::fprintf(stderr, "ERROR: %s is damaged (%s)\n", path, "its header MAC is wrong");
+      print_error("ERROR: %s is damaged (%s)\n", path, "its header MAC is wrong");
       break;
     case VANTIRO_AGE_SHARE_PAYLOAD:
-      std::fprintf(stderr, "ERROR: %s is damaged (%s)\n", path,
+      print_error("ERROR: %s is damaged (%s)\n", path,
                    "its payload does not authenticate");
       break;
     case VANTIRO_AGE_SHARE_ARMOR:
-      std::fprintf(stderr, "ERROR: %s is damaged (%s)\n", path, "its armor is malformed");
+      print_error("ERROR: %s is damaged (%s)\n", path, "its armor is malformed");
       break;
     case VANTIRO_AGE_SHARE_NOT_SHARE:
-      std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+      print_error("ERROR: %s does not hold a vantiro share\n", path);
       break;
     case VANTIRO_AGE_SHARE_UNSIGNED:
-      std::fprintf(stderr, "ERROR: %s is not signed by the root it names\n", path);
+      print_error("ERROR: %s is not signed by the root it names\n", path);
       break;
     default:
-      std::fprintf(stderr, "ERROR: %s is damaged (%s)\n", path, "its header is malformed");
+      print_error("ERROR: %s is damaged (%s)\n", path, "its header is malformed");
       break;
   }
   return SHARE_FAILED;

@@ -14,6 +14,7 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
   size_t len = 0;
   const int read_rc = read_small_file(path, buf, VANTIRO_ANCHOR_TEXT_MAX, &len);
   int found = 0;
+  if (read_rc == 0) transcript_read(TRANSCRIPT_ANCHOR, path, buf, len);
   const int rc = read_rc == 0    ? vantiro_anchor_parse(buf, len, a, &found)
                  : read_rc == -2 ? VANTIRO_ANCHOR_TOO_LARGE
                                  : 0;
@@ -23,29 +24,30 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
     case 0:
       break;
     case VANTIRO_ANCHOR_TOO_LARGE:
-      std::fprintf(stderr, "ERROR: %s is too large for an anchor\n", name);
+      print_error("ERROR: %s is too large for an anchor\n", name);
       return false;
     case VANTIRO_ANCHOR_SEVERAL:
-      std::fprintf(stderr, "ERROR: %s holds %d anchor records; give the one to use\n", name,
+      print_error("ERROR: %s holds %d anchor records; give the one to use\n", name,
                    found);
       return false;
     case VANTIRO_ANCHOR_SMALL_ORDER:
-      std::fprintf(stderr, "ERROR: %s carries a key of small order, which proves nothing\n",
+      print_error("ERROR: %s carries a key of small order, which proves nothing\n",
                    name);
       return false;
     default:
-      std::fprintf(stderr,
-                   "ERROR: %s is not an anchor (a _key.txt zone line, its quoted k= s= record, "
+      print_error("ERROR: %s is not an anchor (a _key.txt zone line, its quoted k= s= record, "
                    "or a 32-byte operator.pub)\n",
                    name);
       return false;
   }
   if (a->has_sig != 0 && vantiro_anchor_verify(a) != 0) {
-    std::fprintf(stderr, "ERROR: the anchor in %s does not verify (its self-signature is not valid)\n",
+    print_error("ERROR: the anchor in %s does not verify (its self-signature is not valid)\n",
                  name);
     return false;
   }
-  return true;
+  // A command that keeps a transcript refuses to run before any share is read when the
+  // transcript is not one it could append to.
+  return transcript_accepts(a->key, false);
 }
 
 void print_anchor_lines(const vantiro_anchor* a, bool owner_note) {

@@ -26,6 +26,7 @@ struct cmd_options {
   bool gpg = false;             // --gpg: OpenPGP shares opened with gpg
   bool hash = false;            // --hash: version prints the program's SHA-256
   bool files = false;           // --files: transcript hashes the files written again
+  const char* transcript = nullptr;  // --transcript <file>
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -52,6 +53,52 @@ void print_head(const uint8_t head[32]);
 // Clears the vector registers, which inlined copies of secrets pass through (harden.cpp).
 // Before a thread starts too: it begins with a copy of them.
 void scrub_registers();
+
+// ---- Errors (error_line.cpp) -----------------------------------------------------------
+
+// The longest error line kept whole.
+constexpr size_t kErrorLineMax = 1024;
+
+// Prints an error ("ERROR: ...\n") to standard error; the first of the run is kept.
+[[gnu::format(printf, 1, 2)]] void print_error(const char* fmt, ...);
+
+// The run's first error line without "ERROR: " and its line end; "" when there was none.
+const char* first_error();
+
+// ---- The transcript of this run (transcript_log.cpp) -----------------------------------
+// A command given --transcript records what it reads and writes as it runs; once it holds
+// the root, the entry is appended at its end, signed by that root, whatever the result.
+
+// The largest transcript read: years of ceremonies.
+constexpr size_t kTranscriptMax = 64u * 1024 * 1024;
+
+// Starts recording for the transcript at path; words: the command's name and every
+// argument after it. Without it, every call below does nothing.
+void transcript_begin(const char* path, int count, char** words);
+
+// What was read, in the entry's order whatever the order of reading.
+enum transcript_input { TRANSCRIPT_ANCHOR, TRANSCRIPT_SPLIT, TRANSCRIPT_MESSAGE, TRANSCRIPT_SHARE };
+// A file read: its path and the SHA-256 of its bytes as read (or that digest).
+void transcript_read(transcript_input what, const char* path, const uint8_t* data, size_t len);
+void transcript_read_digest(transcript_input what, const char* path, const uint8_t digest[32]);
+// A --key given: its public key, never the secret.
+void transcript_custodian(const char* path, const uint8_t pk[32]);
+// A file written whole under its name.
+void transcript_wrote(const char* path, const uint8_t* data, size_t len);
+// sign's signature of the message.
+void transcript_message_signature(const uint8_t sig[64]);
+
+// Whether the transcript can take an entry of key: when fresh (mint) nothing may be at
+// its path; otherwise it is absent or every entry checks under key. False after printing
+// why not, "not a transcript of this root" or "damaged at entry N".
+bool transcript_accepts(const uint8_t key[32], bool fresh);
+// Keeps a copy of the root to sign the run's entry with, once transcript_accepts its key;
+// false (nothing kept) otherwise.
+bool transcript_hold(const uint8_t root[kRoot], bool fresh);
+// The command's end: with a root held, appends the run's entry whatever status was,
+// prints the report's transcript line and wipes the copy. The status, or 1 when the
+// entry could not be appended.
+int transcript_finish(int status);
 
 // ---- Time (utc_time.cpp) -----------------------------------------------------------
 

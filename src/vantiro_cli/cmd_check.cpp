@@ -17,10 +17,10 @@ bool check_sealed(const char* path, const vantiro_sealed_share* s, uint8_t* shar
   if (listed != VANTIRO_SHARE_LISTED) {
     // Its header is not the record's: the same lines as for a plain share.
     if (listed == VANTIRO_SHARE_CHANGED)
-      std::fprintf(stderr, "ERROR: %s is not share %d of this split (its fingerprint differs)\n",
+      print_error("ERROR: %s is not share %d of this split (its fingerprint differs)\n",
                    path, s->x);
     else
-      std::fprintf(stderr, "ERROR: %s: the split record lists no share %d\n", path, s->x);
+      print_error("ERROR: %s: the split record lists no share %d\n", path, s->x);
     return false;
   }
   bool no_key = false;
@@ -107,7 +107,7 @@ int cmd_check(const char* anchor_path, const char* split_path, int k, char** sha
   // someone else: the misdirected seal this check is there to catch.
   for (int i = 0; i < src.keys.count; ++i) {
     if (src.keys.opened[i]) continue;
-    std::fprintf(stderr, "ERROR: --key %s opens none of the shares given\n", src.keys.path[i]);
+    print_error("ERROR: --key %s opens none of the shares given\n", src.keys.path[i]);
     all = false;
   }
   close_share_source(&src);

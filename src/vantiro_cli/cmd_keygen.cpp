@@ -22,7 +22,7 @@ int cmd_keygen(const char* keyout, const char* pubout) {
   uint8_t sk[32];
   uint8_t pk[32];
   if (vantiro_custodian_keygen(sk, pk) != 0) {
-    std::fputs("ERROR: the OS random source failed; no key was made\n", stderr);
+    print_error("ERROR: the OS random source failed; no key was made\n");
     return 1;
   }
   char recipient[AGE_RECIPIENT_SIZE];
@@ -46,7 +46,7 @@ int cmd_keygen(const char* keyout, const char* pubout) {
   vantiro_hex(pk, sizeof pk, line, sizeof line);
   line[2 * sizeof pk] = '\n';
   if (write_file(pubout, reinterpret_cast<const uint8_t*>(line), sizeof line - 1, false) != 0) {
-    std::fprintf(stderr, "ERROR: %s holds a secret key without its public file; remove it\n",
+    print_error("ERROR: %s holds a secret key without its public file; remove it\n",
                  keyout);
     return 1;
   }

@@ -31,13 +31,13 @@ bool names_the_record(const char* fqdn) {
 
 bool counts_are_usable(int n, int t) {
   if (n >= t && n <= VANTIRO_MAX_SHARES && t >= 2) return true;
-  std::fputs("ERROR: need 2<=t<=n<=16\n", stderr);
+  print_error("ERROR: need 2<=t<=n<=16\n");
   return false;
 }
 
 bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kPathBuf]) {
   if (outdir[0] == '\0') {
-    std::fputs("ERROR: outdir must not be empty\n", stderr);
+    print_error("ERROR: outdir must not be empty\n");
     return false;
   }
   if (refuse_stdin_output(outdir)) return false;
@@ -49,7 +49,7 @@ bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kP
   const int longest = std::snprintf(nullptr, 0, "%.*s/share-%02d.%s", static_cast<int>(len),
                                     outdir, max_x, sealed ? "sealed" : "share");
   if (longest < 0 || static_cast<size_t>(longest) > kPathBuf - 1) {
-    std::fputs("ERROR: outdir too long\n", stderr);
+    print_error("ERROR: outdir too long\n");
     return false;
   }
   std::memcpy(dir, outdir, len);
@@ -57,7 +57,7 @@ bool outdir_is_usable(const char* outdir, int max_x, bool sealed, char (&dir)[kP
   // Checked before any key is drawn: a missing directory is named, not found out at the
   // first file.
   if (!cli_is_directory(dir)) {
-    std::fprintf(stderr, "ERROR: %s is not an existing directory\n", outdir);
+    print_error("ERROR: %s is not an existing directory\n", outdir);
     return false;
   }
   return true;
@@ -126,25 +126,24 @@ int finish_ceremony(const char* outdir, int not_written, int shares_written, int
   const bool synced = sync_dir(outdir) == 0;
   if (not_written != 0) {
     std::fflush(stdout);
-    std::fprintf(stderr, "ERROR: %d file(s) not written; this ceremony is incomplete\n",
+    print_error("ERROR: %d file(s) not written; this ceremony is incomplete\n",
                  not_written);
   }
-  if (shares_written < t) std::fprintf(stderr, too_few, shares_written, n, t);
+  if (shares_written < t) print_error(too_few, shares_written, n, t);
   return synced && not_written == 0 ? 0 : 1;
 }
 
 int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_options& o) {
   if (!counts_are_usable(n, t)) return 1;
   if (vantiro_fqdn_ok(fqdn, std::strlen(fqdn)) == 0) {
-    std::fputs(
+    print_error(
         "ERROR: fqdn must be a DNS name (letters, digits, '-', '_', dots; at most 248 "
-        "characters)\n",
-        stderr);
+        "characters)\n");
     return 1;
   }
   // The record's own name would land at _key._key.<zone>.
   if (names_the_record(fqdn)) {
-    std::fputs("ERROR: give the zone name (example.org), not the record's name\n", stderr);
+    print_error("ERROR: give the zone name (example.org), not the record's name\n");
     return 1;
   }
   const bool sealed = o.to_count > 0;
@@ -160,8 +159,9 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   path_in(path, outdir, "operator.pub");
   path_in(key_path, outdir, "_key.txt");
   split_record_path(record_path, outdir);
-  if (refuse_existing(path) || refuse_existing(key_path) || refuse_existing_shares(outdir, n, sealed ? &to : nullptr) ||
-      refuse_existing(record_path))
+  if (refuse_existing(path) || refuse_existing(key_path) ||
+      refuse_existing_shares(outdir, n, sealed ? &to : nullptr) || refuse_existing(record_path) ||
+      (o.transcript != nullptr && refuse_existing(o.transcript)))
     return 1;
 
   const size_t nn = static_cast<size_t>(n);
@@ -173,14 +173,26 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
   sealed_batch batch;
+  // With a transcript, the root stays until its first entry is signed at the end.
+  uint8_t root[kRoot];
+  uint8_t* keep = o.transcript != nullptr ? root : nullptr;
   // Sealed, the records never leave the core: it wipes them once they are sealed.
   int rc = sealed ? vantiro_mint_sealed(n, t, &to.pk[0][0], pub, records, anchor, sizeof anchor,
                                         &rec, text, sizeof text, &text_len, batch.file, batch.len,
-                                        to.form, to.cert)
+                                        to.form, to.cert, keep)
                   : vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
-                                          sizeof text, &text_len);
+                                          sizeof text, &text_len, keep);
+  if (rc == 0 && keep != nullptr) {
+    const bool held = transcript_hold(root, true);
+    secure_zero(root, sizeof root);
+    if (!held) {
+      secure_zero(records, nn * kRecord);
+      std::free(records);
+      return 1;
+    }
+  }
   if (rc != 0) {
-    std::fprintf(stderr, "ERROR: vantiro_mint rc=%d\n", rc);
+    print_error("ERROR: vantiro_mint rc=%d\n", rc);
     std::free(records);
     return 1;
   }

@@ -12,8 +12,13 @@ int cmd_recover(const char* outkey, int k, char** share_paths, const cmd_options
   share_source src;
   if (!open_share_source(o, nullptr, &src)) return 1;
   uint8_t root[kRoot];
-  const bool rebuilt = rebuild_root(k, share_paths, root, nullptr, true, &src);
+  bool rebuilt = rebuild_root(k, share_paths, root, nullptr, true, &src);
   close_share_source(&src);
+  // Its transcript is known by the rebuilt key alone: checked before the root is written.
+  if (rebuilt && !transcript_hold(root, false)) {
+    secure_zero(root, sizeof root);
+    rebuilt = false;
+  }
   if (!rebuilt) return 1;
   std::printf("== recovered root ==\n  pubkey: ");
   phex(root + 32, 32);

@@ -17,11 +17,10 @@ int prove_without_record(const vantiro_anchor* a, int k, char** paths, const uin
   int misfit = -1;
   const int rc = vantiro_prove_one_split(k, records, a->key, &misfit);
   if (rc == 0 || rc == 1) return rc;
-  std::fputs("ERROR: the shares do not lie on one split (a damaged share, or shares of "
-             "different splits)\n",
-             stderr);
+  print_error("ERROR: the shares do not lie on one split (a damaged share, or shares of "
+             "different splits)\n");
   if (misfit >= 0)
-    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
+    print_error("ERROR: %s does not fit the other shares (damaged, or of another root)\n",
                  paths[misfit]);
   return -1;
 }
@@ -31,7 +30,7 @@ int prove_without_record(const vantiro_anchor* a, int k, char** paths, const uin
 int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, char** share_paths,
                 const cmd_options& o) {
   if (x < 1 || x > 255) {
-    std::fputs("ERROR: need 1<=x<=255\n", stderr);
+    print_error("ERROR: need 1<=x<=255\n");
     return 1;
   }
   const bool sealed = o.to_count > 0;
@@ -61,14 +60,13 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   // are as good as shares checked against its record.
   const bool vouched = recorded || src.vouched == k;
   if (ok && sealed && !vouched) {
-    std::fputs("ERROR: reissue --to names the split in the sealed share: give the split record "
-               "(--split) or only sealed shares of one split\n",
-               stderr);
+    print_error("ERROR: reissue --to names the split in the sealed share: give the split record "
+               "(--split) or only sealed shares of one split\n");
     ok = false;
   }
   for (int i = 0; ok && i < k; ++i) {
     if (records[static_cast<size_t>(i) * kRecord] != x) continue;
-    std::fprintf(stderr, "ERROR: %s already holds x = %d\n", share_paths[i], x);
+    print_error("ERROR: %s already holds x = %d\n", share_paths[i], x);
     ok = false;
   }
   int proof = 0;
@@ -79,7 +77,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   uint8_t rec[kRecord] = {};
   if (ok) {
     const int rc = vantiro_reissue(k, records, x, rec);
-    if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_reissue rc=%d\n", rc);
+    if (rc != 0) print_error("ERROR: vantiro_reissue rc=%d\n", rc);
     ok = rc == 0;
   }
   // With the record: a listed x must give back its listed share; a new x gets its line,
@@ -89,14 +87,14 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   if (ok && recorded) {
     const int listed = vantiro_split_record_check(&split, rec);
     if (listed == VANTIRO_SHARE_CHANGED) {
-      std::fprintf(stderr, "ERROR: the share at x = %d is not the one the split record lists\n", x);
+      print_error("ERROR: the share at x = %d is not the one the split record lists\n", x);
       ok = false;
     } else {
       const int rc = listed == VANTIRO_SHARE_LISTED ? 0 : vantiro_split_record_add(&split, rec);
       const int sign_rc =
           rc != 0 ? rc : vantiro_split_record_sign(root, &split, text, sizeof text, &text_len);
       if (sign_rc != 0)
-        std::fprintf(stderr, "ERROR: the split record cannot take share %d (rc=%d)\n", x, sign_rc);
+        print_error("ERROR: the split record cannot take share %d (rc=%d)\n", x, sign_rc);
       ok = sign_rc == 0;
     }
   }
@@ -128,7 +126,7 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   const int status = finish_ceremony(outdir, not_written, 0, 0, 0, nullptr);
   // The other shares stay where they are, whatever failed here.
   if (share_written == 0)
-    std::fprintf(stderr, "ERROR: %s was not written; the existing shares are unchanged\n", path);
+    print_error("ERROR: %s was not written; the existing shares are unchanged\n", path);
   return status;
 }
 

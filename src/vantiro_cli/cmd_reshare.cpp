@@ -41,9 +41,9 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   int rc = vantiro_split(n, t, root, records);
   if (rc == 0) {
     rc = vantiro_split_record_new(root, t, n, records, &rec, text, sizeof text, &text_len);
-    if (rc != 0) std::fprintf(stderr, "ERROR: vantiro_split rc=%d\n", rc);
+    if (rc != 0) print_error("ERROR: vantiro_split rc=%d\n", rc);
   } else {
-    std::fprintf(stderr, "ERROR: vantiro_split rc=%d\n", rc);
+    print_error("ERROR: vantiro_split rc=%d\n", rc);
   }
   // Sealed, no share is kept in the clear past this point.
   if (rc == 0 && sealed &&

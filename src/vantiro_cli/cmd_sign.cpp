@@ -36,7 +36,7 @@ int sign_message(const message_in* m, const vantiro_anchor* a, uint8_t* root, ui
   const int begun = vantiro_sign_begin(&signer, root);
   secure_zero(root, kRoot);
   if (begun != 0) {  // unreachable after the rebuild's own check; refused all the same
-    std::fputs("ERROR: the rebuilt root is not a key pair\n", stderr);
+    print_error("ERROR: the rebuilt root is not a key pair\n");
     return -1;
   }
   pass_result got = sign_pass(m, &signer, size);
@@ -50,13 +50,12 @@ int sign_message(const message_in* m, const vantiro_anchor* a, uint8_t* root, ui
   if (got != PASS_OK) vantiro_sign_abort(&signer);
   if (got == PASS_FAILED) return -1;
   if (rc == -3) {
-    std::fprintf(stderr, "ERROR: %s changed while it was being signed; no signature was written\n",
+    print_error("ERROR: %s changed while it was being signed; no signature was written\n",
                  m->path);
     return -1;
   }
   if (rc != 0) {
-    std::fputs("ERROR: the signature does not verify under the anchor's key; none was written\n",
-               stderr);
+    print_error("ERROR: the signature does not verify under the anchor's key; none was written\n");
     return -1;
   }
   return 0;
@@ -67,7 +66,7 @@ int sign_message(const message_in* m, const vantiro_anchor* a, uint8_t* root, ui
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
              char** share_paths, const cmd_options& o) {
   if (is_stdin(msg_path)) {
-    std::fputs("ERROR: sign reads the message twice; give a file, not standard input\n", stderr);
+    print_error("ERROR: sign reads the message twice; give a file, not standard input\n");
     return 1;
   }
   if (refuse_stdin_output(sigout)) return 1;
@@ -90,6 +89,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   const bool signed_ok = rebuilt && sign_message(&msg, &a, root, sig, digest, &size) == 0;
   close_message(&msg);
   if (!signed_ok) return 1;
+  transcript_read_digest(TRANSCRIPT_MESSAGE, msg_path, digest);
+  transcript_message_signature(sig);
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;
   std::printf("== signed with the root ==\n");
   print_anchor_lines(&a, false);

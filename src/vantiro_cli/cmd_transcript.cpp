@@ -12,9 +12,6 @@ namespace cli {
 
 namespace {
 
-// The largest transcript read: years of ceremonies.
-constexpr size_t kTranscriptMax = 64u * 1024 * 1024;
-
 struct listing {
   bool files;      // --files: hash every file written again
   bool all_found;  // false once a written file has changed
@@ -91,7 +88,7 @@ int cmd_transcript(const char* path, const char* anchor_path, const cmd_options&
   if (text == nullptr) return 1;
   size_t len = 0;
   const int rc = read_small_file(path, text, kTranscriptMax, &len);
-  if (rc == -2) std::fprintf(stderr, "ERROR: %s is larger than 64 MiB\n", shown(path));
+  if (rc == -2) print_error("ERROR: %s is larger than 64 MiB\n", shown(path));
   if (rc != 0) {
     std::free(text);
     return 1;
@@ -106,21 +103,26 @@ int cmd_transcript(const char* path, const char* anchor_path, const cmd_options&
   print_head(res.head);
   std::printf("\n");
   if (res.why != VANTIRO_TRANSCRIPT_OK) {
-    std::fprintf(stderr, "ERROR: %s breaks at entry %d: ", shown(path), res.broken);
+    const char* name = shown(path);
+    const int at = res.broken;
     if (res.why == VANTIRO_TRANSCRIPT_SIGNATURE)
-      std::fputs("signature does not verify\n", stderr);
+      print_error("ERROR: %s breaks at entry %d: signature does not verify\n", name, at);
+    else if (res.why == VANTIRO_TRANSCRIPT_CHAIN && at == 1)
+      print_error("ERROR: %s breaks at entry 1: it does not begin a transcript (previous is "
+                  "not zeros)\n", name);
     else if (res.why == VANTIRO_TRANSCRIPT_CHAIN)
-      std::fprintf(stderr, "does not follow entry %d\n", res.broken - 1);
+      print_error("ERROR: %s breaks at entry %d: does not follow entry %d\n", name, at, at - 1);
     else if (res.why == VANTIRO_TRANSCRIPT_NUMBERED)
-      std::fprintf(stderr, "numbered %d, expected %d\n", res.found, res.broken);
+      print_error("ERROR: %s breaks at entry %d: numbered %d, expected %d\n", name, at,
+                  res.found, at);
     else if (res.why == VANTIRO_TRANSCRIPT_KEY)
-      std::fputs("key differs\n", stderr);
+      print_error("ERROR: %s breaks at entry %d: key differs\n", name, at);
     else
-      std::fputs("layout\n", stderr);
+      print_error("ERROR: %s breaks at entry %d: layout\n", name, at);
     return 1;
   }
   if (!l.all_found) {
-    std::fputs("ERROR: a file the transcript says was written has changed\n", stderr);
+    print_error("ERROR: a file the transcript says was written has changed\n");
     return 1;
   }
   return 0;

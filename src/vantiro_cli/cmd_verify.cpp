@@ -25,7 +25,7 @@ bool read_signature(const char* path, uint8_t sig[64]) {
   if (rc == 0 && len > 128 && buf[len - 1] == '\r') --len;
   if (rc == 0 && len == 128 && vantiro_unhex(reinterpret_cast<const char*>(buf), 128, sig) == 0)
     return true;
-  std::fprintf(stderr, "ERROR: %s is not a signature (64 bytes, or 128 hex digits)\n",
+  print_error("ERROR: %s is not a signature (64 bytes, or 128 hex digits)\n",
                shown(path));
   return false;
 }
@@ -34,14 +34,14 @@ bool read_signature(const char* path, uint8_t sig[64]) {
 
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path) {
   if (msg_path != nullptr && is_stdin(anchor_path) + is_stdin(msg_path) + is_stdin(sig_path) > 1) {
-    std::fputs("ERROR: only one operand can be - (standard input)\n", stderr);
+    print_error("ERROR: only one operand can be - (standard input)\n");
     return 1;
   }
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
   if (msg_path == nullptr) {
     if (a.has_sig == 0) {
-      std::fprintf(stderr, "ERROR: %s is a raw key: it carries no self-signature to verify\n",
+      print_error("ERROR: %s is a raw key: it carries no self-signature to verify\n",
                    shown(anchor_path));
       return 1;
     }
@@ -61,12 +61,12 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
       &msg, [&st](const uint8_t* p, size_t n) { ed25519_verify_stream_update(&st, p, n); }, &size);
   close_message(&msg);
   if (got == PASS_CHANGED)
-    std::fprintf(stderr, "ERROR: %s changed while it was being read\n", shown(msg_path));
+    print_error("ERROR: %s changed while it was being read\n", shown(msg_path));
   if (got != PASS_OK) return 1;
   if (ed25519_verify_stream_final(&st) != 0) {
     char hex[65];
     vantiro_hex(a.key, sizeof a.key, hex, sizeof hex);
-    std::fprintf(stderr, "ERROR: %s does not verify: not a signature of %s under key %s\n",
+    print_error("ERROR: %s does not verify: not a signature of %s under key %s\n",
                  shown(sig_path), shown(msg_path), hex);
     return 1;
   }

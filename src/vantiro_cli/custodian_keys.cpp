@@ -108,13 +108,13 @@ recipient_found parse_certificate(const char* arg, const uint8_t* buf, size_t le
     return FOUND_KEY;
   }
   if (rc == OPENPGP_CERT_PRIMARY)
-    std::fprintf(stderr, "ERROR: %s: only certificates with an Ed25519 primary key can be checked\n",
+    print_error("ERROR: %s: only certificates with an Ed25519 primary key can be checked\n",
                  shown(arg));
   else if (rc == OPENPGP_CERT_NO_SUBKEY)
-    std::fprintf(stderr, "ERROR: %s has no usable Curve25519 encryption subkey (%s)\n", shown(arg),
+    print_error("ERROR: %s has no usable Curve25519 encryption subkey (%s)\n", shown(arg),
                  reason);
   else if (rc == OPENPGP_CERT_NO_USER_ID)
-    std::fprintf(stderr, "ERROR: %s has no user ID that its key certifies\n", shown(arg));
+    print_error("ERROR: %s has no user ID that its key certifies\n", shown(arg));
   else
     return FOUND_NONE;
   return FOUND_REFUSED;
@@ -188,7 +188,7 @@ bool read_custodian_keys(const cmd_options& o, custodian_keys* keys) {
   for (int i = 0; i < o.key_count; ++i) {
     // Standard input goes through a stdio buffer that would keep the key.
     if (is_stdin(o.key[i])) {
-      std::fputs("ERROR: --key takes a file, not standard input\n", stderr);
+      print_error("ERROR: --key takes a file, not standard input\n");
       wipe_custodian_keys(keys);
       return false;
     }
@@ -198,12 +198,13 @@ bool read_custodian_keys(const cmd_options& o, custodian_keys* keys) {
     const bool parsed = rc == 0 && parse_secret_key(buf, len, keys->sk[i]);
     secure_zero(buf, sizeof buf);
     if (!parsed) {
-      if (rc != -1) std::fprintf(stderr, "ERROR: %s is not a custodian key\n", shown(o.key[i]));
+      if (rc != -1) print_error("ERROR: %s is not a custodian key\n", shown(o.key[i]));
       wipe_custodian_keys(keys);
       return false;
     }
     keys->path[i] = o.key[i];
     vantiro_custodian_public(keys->sk[i], keys->pk[i]);
+    transcript_custodian(o.key[i], keys->pk[i]);
     keys->count = i + 1;
   }
   return true;
@@ -216,7 +217,7 @@ void wipe_custodian_keys(custodian_keys* keys) {
 
 bool read_recipients(const cmd_options& o, int n, custodian_list* to) {
   if (o.to_count != n) {
-    std::fprintf(stderr, "ERROR: %d shares need %d --to keys, one per share in share order\n", n,
+    print_error("ERROR: %d shares need %d --to keys, one per share in share order\n", n,
                  n);
     return false;
   }
@@ -227,40 +228,36 @@ bool read_recipients(const cmd_options& o, int n, custodian_list* to) {
     const recipient_found found = parse_recipient(o.to[i], pk, &to->form[i], &to->cert[i], &read_rc);
     if (read_rc == -1 || found == FOUND_REFUSED) return false;
     if (found == FOUND_PGP_SECRET) {
-      std::fprintf(stderr,
-                   "ERROR: %s is not a custodian public key (it holds an OpenPGP secret key; "
+      print_error("ERROR: %s is not a custodian public key (it holds an OpenPGP secret key; "
                    "give the certificate: gpg --export --armor <fingerprint>)\n",
                    shown(o.to[i]));
       return false;
     }
     if (found == FOUND_RAW_SECRET) {
-      std::fprintf(stderr,
-                   "ERROR: %s is not a custodian public key (a 32-byte file is a secret key; "
+      print_error("ERROR: %s is not a custodian public key (a 32-byte file is a secret key; "
                    "give its .pub file)\n",
                    shown(o.to[i]));
       return false;
     }
     if (found == FOUND_IDENTITY) {
-      std::fprintf(stderr,
-                   "ERROR: %s is not a custodian public key (it holds an age identity, a secret "
+      print_error("ERROR: %s is not a custodian public key (it holds an age identity, a secret "
                    "key; give its recipient, age1..., or its .pub file)\n",
                    shown(o.to[i]));
       return false;
     }
     if (found != FOUND_KEY) {
-      std::fprintf(stderr, "ERROR: %s is not a custodian public key\n", shown(o.to[i]));
+      print_error("ERROR: %s is not a custodian public key\n", shown(o.to[i]));
       return false;
     }
     if (vantiro_custodian_key_has_small_order(pk) != 0 ||
         vantiro_custodian_key_is_canonical(pk) == 0) {
-      std::fprintf(stderr, "ERROR: %s is not a usable custodian key\n", shown(o.to[i]));
+      print_error("ERROR: %s is not a usable custodian key\n", shown(o.to[i]));
       return false;
     }
     // A keygen key and the age recipient of the same key are one custodian.
     for (int j = 0; j < i; ++j) {
       if (std::memcmp(to->pk[j], pk, 32) != 0) continue;
-      std::fprintf(stderr,
-                   "ERROR: %s and %s are the same custodian key; each share goes to its own "
+      print_error("ERROR: %s and %s are the same custodian key; each share goes to its own "
                    "custodian\n",
                    shown(o.to[j]), shown(o.to[i]));
       return false;

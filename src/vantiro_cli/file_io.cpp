@@ -102,6 +102,18 @@ FILE* cli_create_new(const char* path, bool secret) {
   return handle_to_stream(h, _O_WRONLY | _O_BINARY, "wb");
 }
 
+FILE* cli_open_append(const char* path, bool fresh) {
+  wchar_t wide[kWidePath];
+  if (!widen(path, wide)) return nullptr;
+  HANDLE h = CreateFileW(wide, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                         fresh ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  return handle_to_stream(h, _O_RDWR | _O_APPEND | _O_BINARY, "a+b");
+}
+
 int cli_remove(const char* path) {
   wchar_t wide[kWidePath];
   return widen(path, wide) && DeleteFileW(wide) ? 0 : -1;
@@ -234,6 +246,22 @@ FILE* cli_create_new(const char* path, bool secret) {
   const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return nullptr;
   FILE* f = fdopen(fd, "wb");
+  if (f == nullptr) close(fd);
+  return f;
+}
+
+FILE* cli_open_append(const char* path, bool fresh) {
+  // O_NOFOLLOW: the transcript is appended to where it stands, never through a link;
+  // O_NONBLOCK: a FIFO is refused below rather than waited on.
+  const int flags = O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int fd = open(path, fresh ? flags | O_EXCL : flags, 0644);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, O_APPEND) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  FILE* f = fdopen(fd, "a+b");
   if (f == nullptr) close(fd);
   return f;
 }

@@ -18,7 +18,7 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
   char tmp[kTempPathBuf];
   FILE* f = cli_create_temp(path, secret, tmp, sizeof tmp);
   if (f == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot write %s\n", path);
+    print_error("ERROR: cannot write %s\n", path);
     return -1;
   }
   if (secret) std::setvbuf(f, nullptr, _IONBF, 0);
@@ -29,16 +29,17 @@ int write_file(const char* path, const uint8_t* data, size_t len, bool secret) {
   if (!ok) {
     // Created new above, so the half-written file is ours alone: it goes.
     cli_remove(tmp);
-    std::fprintf(stderr, "ERROR: short write %s\n", path);
+    print_error("ERROR: short write %s\n", path);
     return -1;
   }
   // Publishing fails when anything has appeared at path since it was checked: nothing is
   // replaced, and the finished copy goes too.
   if (cli_publish(tmp, path) != 0) {
     cli_remove(tmp);
-    std::fprintf(stderr, "ERROR: cannot write %s\n", path);
+    print_error("ERROR: cannot write %s\n", path);
     return -1;
   }
+  transcript_wrote(path, data, len);
   return 0;
 }
 
@@ -48,7 +49,7 @@ const char* shown(const char* path) { return is_stdin(path) ? "standard input" :
 
 bool refuse_stdin_output(const char* path) {
   if (!is_stdin(path)) return false;
-  std::fputs("ERROR: - is not a file name\n", stderr);
+  print_error("ERROR: - is not a file name\n");
   return true;
 }
 
@@ -62,8 +63,8 @@ FILE* open_input(const char* path) {
   if (is_stdin(path)) return cli_stdin_binary();
   FILE* f = nullptr;
   const cli_open_result rc = cli_open_regular(path, &f);
-  if (rc == CLI_OPEN_FAILED) std::fprintf(stderr, "ERROR: cannot read %s\n", path);
-  if (rc == CLI_OPEN_NOT_REGULAR) std::fprintf(stderr, "ERROR: %s is not a regular file\n", path);
+  if (rc == CLI_OPEN_FAILED) print_error("ERROR: cannot read %s\n", path);
+  if (rc == CLI_OPEN_NOT_REGULAR) print_error("ERROR: %s is not a regular file\n", path);
   return f;
 }
 
@@ -74,7 +75,7 @@ void close_input(FILE* f) {
 bool read_chunk(FILE* f, const char* path, uint8_t* buf, size_t cap, size_t* got) {
   *got = std::fread(buf, 1, cap, f);
   if (*got < cap && std::ferror(f) != 0) {
-    std::fprintf(stderr, "ERROR: cannot read %s\n", shown(path));
+    print_error("ERROR: cannot read %s\n", shown(path));
     return false;
   }
   return true;
@@ -86,7 +87,7 @@ bool open_message(const char* path, message_in* m) {
   if (m->f == nullptr) return false;
   m->sized = cli_regular_size(m->f, &m->size);
   if (!m->sized && !is_stdin(path)) {  // opened as a regular file a moment ago
-    std::fprintf(stderr, "ERROR: cannot read %s\n", path);
+    print_error("ERROR: cannot read %s\n", path);
     close_input(m->f);
     return false;
   }
@@ -115,13 +116,13 @@ int read_small_file(const char* path, uint8_t* buf, size_t cap, size_t* len) {
 
 bool refuse_existing(const char* path) {
   if (!cli_path_exists(path)) return false;
-  std::fprintf(stderr, "ERROR: %s exists; nothing was written\n", path);
+  print_error("ERROR: %s exists; nothing was written\n", path);
   return true;
 }
 
 int sync_dir(const char* dir) {
   if (cli_sync_dir(dir) == 0) return 0;
-  std::fprintf(stderr, "ERROR: cannot sync %s\n", dir);
+  print_error("ERROR: cannot sync %s\n", dir);
   return -1;
 }
 
@@ -137,7 +138,7 @@ int sync_dir_of(const char* dir_of_file) {
   // system opens cannot be synced.
   const size_t len = slash == dir_of_file ? 1 : static_cast<size_t>(slash - dir_of_file);
   if (len >= sizeof dir) {
-    std::fprintf(stderr, "ERROR: cannot sync %s\n", dir_of_file);
+    print_error("ERROR: cannot sync %s\n", dir_of_file);
     return -1;
   }
   std::memcpy(dir, dir_of_file, len);

@@ -34,7 +34,7 @@ bool begins_openpgp_form(const uint8_t* text, size_t len) {
 share_kind read_openpgp_form(const char* path, bool gpg, bool report_locked, loaded_share* out) {
   if (!gpg) {
     if (!report_locked) return SHARE_PGP_LOCKED;
-    std::fprintf(stderr, "ERROR: %s is an OpenPGP message; give --gpg to open it with gpg\n",
+    print_error("ERROR: %s is an OpenPGP message; give --gpg to open it with gpg\n",
                  path);
     return SHARE_FAILED;
   }
@@ -51,22 +51,21 @@ share_kind read_openpgp_form(const char* path, bool gpg, bool report_locked, loa
   const cli_run_result rc = cli_run_capture(program, argv, text, sizeof text, &len, &status);
   share_kind kind = SHARE_FAILED;
   if (rc == CLI_RUN_UNSUPPORTED) {
-    std::fprintf(stderr,
-                 "ERROR: this Windows build does not run gpg; open %s with gpg yourself and "
+    print_error("ERROR: this Windows build does not run gpg; open %s with gpg yourself and "
                  "give the share text it holds\n",
                  path);
   } else if (rc == CLI_RUN_CANNOT_RUN) {
-    std::fprintf(stderr, "ERROR: cannot run %s\n", program);
+    print_error("ERROR: cannot run %s\n", program);
   } else if (rc == CLI_RUN_FAILED) {
-    std::fprintf(stderr, "ERROR: gpg could not open %s (exit %d)\n", path, status);
+    print_error("ERROR: gpg could not open %s (exit %d)\n", path, status);
   } else if (rc == CLI_RUN_TOO_LONG) {
-    std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+    print_error("ERROR: %s does not hold a vantiro share\n", path);
   } else {
     const int prc = vantiro_share_text_parse(text, len, &out->text);
     if (prc == -3)
-      std::fprintf(stderr, "ERROR: %s is not signed by the root it names\n", path);
+      print_error("ERROR: %s is not signed by the root it names\n", path);
     else if (prc != 0)
-      std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+      print_error("ERROR: %s does not hold a vantiro share\n", path);
     else
       kind = SHARE_PGP;
   }

@@ -11,7 +11,7 @@ namespace cli {
 bool program_sha256(uint8_t out[32]) {
   FILE* f = cli_open_self();
   if (f == nullptr) {
-    std::fputs("ERROR: cannot read the program's own file\n", stderr);
+    print_error("ERROR: cannot read the program's own file\n");
     return false;
   }
   sha256_ctx ctx;
@@ -22,7 +22,7 @@ bool program_sha256(uint8_t out[32]) {
   const bool ok = std::ferror(f) == 0;
   std::fclose(f);
   if (ok) sha256_final(&ctx, out);
-  if (!ok) std::fputs("ERROR: cannot read the program's own file\n", stderr);
+  if (!ok) print_error("ERROR: cannot read the program's own file\n");
   return ok;
 }
 

@@ -27,7 +27,7 @@ bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE
                                       reinterpret_cast<uint8_t*>(batch->file[i]),
                                       VANTIRO_SEALED_TEXT_MAX, &batch->len[i]);
     if (rc != 0) {
-      std::fprintf(stderr, "ERROR: vantiro_share_seal rc=%d\n", rc);
+      print_error("ERROR: vantiro_share_seal rc=%d\n", rc);
       return false;
     }
     batch->x[i] = rec[0];
@@ -49,7 +49,7 @@ int write_sealed_files(const char* outdir, const custodian_list* to, const seale
     vantiro_sealed_share s;
     if (!age && !pgp && (vantiro_sealed_share_parse(file, batch->len[i], &s) != 0 || s.x != batch->x[i] ||
                  std::memcmp(s.fingerprint, batch->fingerprint[i], 32) != 0)) {
-      std::fputs("ERROR: a sealed share does not read back\n", stderr);
+      print_error("ERROR: a sealed share does not read back\n");
       ++not_written;
       continue;
     }
@@ -88,9 +88,9 @@ share_kind read_sealed_form(const char* path, const uint8_t* buf, size_t len, bo
                             loaded_share* out) {
   const int rc = exact ? vantiro_sealed_share_parse(buf, len, &out->sealed) : -1;
   if (rc == -3)
-    std::fprintf(stderr, "ERROR: %s is not signed by the root it names\n", path);
+    print_error("ERROR: %s is not signed by the root it names\n", path);
   else if (rc != 0)
-    std::fprintf(stderr, "ERROR: %s is not a sealed share\n", path);
+    print_error("ERROR: %s is not a sealed share\n", path);
   return rc == 0 ? SHARE_SEALED : SHARE_FAILED;
 }
 
@@ -106,14 +106,14 @@ bool open_sealed_share(const char* path, const vantiro_sealed_share* s, custodia
     }
     char hex[65];
     vantiro_hex(s->recipient, sizeof s->recipient, hex, sizeof hex);
-    std::fprintf(stderr, "ERROR: no --key opens %s (it is sealed to %.16s...)\n", path, hex);
+    print_error("ERROR: no --key opens %s (it is sealed to %.16s...)\n", path, hex);
     return false;
   }
   const int rc = vantiro_sealed_share_open(s, keys->sk[which], rec);
   if (rc == -3)
-    std::fprintf(stderr, "ERROR: %s does not hold the share its header names\n", path);
+    print_error("ERROR: %s does not hold the share its header names\n", path);
   else if (rc != 0)
-    std::fprintf(stderr, "ERROR: %s does not open with %s\n", path, keys->path[which]);
+    print_error("ERROR: %s does not open with %s\n", path, keys->path[which]);
   if (rc == 0) keys->opened[which] = true;
   return rc == 0;
 }

@@ -21,9 +21,9 @@ share_kind read_text_form(const char* path, const uint8_t* buf, size_t len, bool
                           loaded_share* out) {
   const int rc = exact ? vantiro_share_text_parse(buf, len, &out->text) : -1;
   if (rc == -3)
-    std::fprintf(stderr, "ERROR: %s is not signed by the root it names\n", path);
+    print_error("ERROR: %s is not signed by the root it names\n", path);
   else if (rc != 0)
-    std::fprintf(stderr, "ERROR: %s is not a share text\n", path);
+    print_error("ERROR: %s is not a share text\n", path);
   return rc == 0 ? SHARE_TEXT : SHARE_FAILED;
 }
 

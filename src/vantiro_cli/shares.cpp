@@ -18,19 +18,17 @@ namespace {
 // aside rebuilds a root.
 void report_not_a_root(int k, char** paths, const uint8_t* records, bool recovering) {
   if (recovering)
-    std::fputs(
+    print_error(
         "ERROR: recover failed: the shares do not rebuild a root (too few shares, or shares "
-        "of different roots)\n",
-        stderr);
+        "of different roots)\n");
   else
-    std::fputs(
+    print_error(
         "ERROR: the shares do not rebuild a root (too few shares, a damaged share, or shares "
-        "of different roots)\n",
-        stderr);
+        "of different roots)\n");
   int misfits[2];
   const int found = vantiro_find_misfits(k, records, misfits);
   for (int i = 0; i < found; ++i)
-    std::fprintf(stderr, "ERROR: %s does not fit the other shares (damaged, or of another root)\n",
+    print_error("ERROR: %s does not fit the other shares (damaged, or of another root)\n",
                  paths[misfits[i]]);
 }
 
@@ -39,7 +37,7 @@ void report_not_a_root(int k, char** paths, const uint8_t* records, bool recover
 bool enough_shares(int k, const share_source* src) {
   const int need = src->has_split ? src->split.threshold : src->vouched > 0 ? src->threshold : 0;
   if (k >= need) return true;
-  std::fprintf(stderr, "ERROR: %d shares given; this split needs %d\n", k, need);
+  print_error("ERROR: %d shares given; this split needs %d\n", k, need);
   return false;
 }
 
@@ -68,14 +66,15 @@ share_kind load_share(const char* path, share_source* src, bool report_locked,
   FILE* f = nullptr;
   const cli_open_result rc = cli_open_regular(path, &f);
   if (rc != CLI_OPEN_OK) {
-    if (rc == CLI_OPEN_FAILED) std::fprintf(stderr, "ERROR: cannot read %s\n", path);
-    std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
+    if (rc == CLI_OPEN_FAILED) print_error("ERROR: cannot read %s\n", path);
+    print_error("ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
     return SHARE_FAILED;
   }
   // One byte beyond the largest share file of any form tells a longer file.
   uint8_t buf[kShareFileMax + 1];
   const size_t got = std::fread(buf, 1, sizeof buf, f);
   std::fclose(f);
+  transcript_read(TRANSCRIPT_SHARE, path, buf, got);
   // The text forms are told by their first line, also behind a byte-order mark or blank
   // lines that an editor or a mail program may add (and that the strict readers refuse);
   // only what is no text form is read as a record, and only when it is exactly one.
@@ -95,7 +94,7 @@ share_kind load_share(const char* path, share_source* src, bool report_locked,
     // age itself allows whitespace before the armor, so the whole file goes to its reader.
     kind = got > kShareFileMax ? SHARE_FAILED
                                : read_age_form(path, buf, got, &src->keys, report_locked, out);
-    if (got > kShareFileMax) std::fprintf(stderr, "ERROR: %s does not hold a vantiro share\n", path);
+    if (got > kShareFileMax) print_error("ERROR: %s does not hold a vantiro share\n", path);
   } else if (got != kRecord && begins_openpgp_form(buf, got)) {
     // A record of x 128 or more can begin like a packet: 65 bytes are always a record.
     kind = read_openpgp_form(path, src->gpg, report_locked, out);
@@ -103,7 +102,7 @@ share_kind load_share(const char* path, share_source* src, bool report_locked,
     std::memcpy(out->record, buf, kRecord);
     kind = SHARE_PLAIN;
   } else {
-    std::fprintf(stderr, "ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
+    print_error("ERROR: %s is not a %d-byte share\n", path, static_cast<int>(kRecord));
   }
   secure_zero(buf, sizeof buf);
   out->kind = kind;
@@ -118,8 +117,7 @@ bool signed_share_fits(const char* path, const uint8_t* key, const uint8_t* spli
   if (want != nullptr && std::memcmp(want, key, VANTIRO_KEY_SIZE) != 0) {
     char hex[65];
     vantiro_hex(key, VANTIRO_KEY_SIZE, hex, sizeof hex);
-    std::fprintf(stderr,
-                 src->anchor_key != nullptr
+    print_error(src->anchor_key != nullptr
                      ? "ERROR: %s is a share of key %s, not the anchor's key\n"
                      : "ERROR: %s is a share of key %s, not the split record's key\n",
                  path, hex);
@@ -129,12 +127,12 @@ bool signed_share_fits(const char* path, const uint8_t* key, const uint8_t* spli
   if (std::memcmp(src->split.split, split, VANTIRO_SPLIT_ID_SIZE) != 0) {
     char hex[33];
     vantiro_hex(split, VANTIRO_SPLIT_ID_SIZE, hex, sizeof hex);
-    std::fprintf(stderr, "ERROR: %s is a share of split %s, not of the split record's\n", path,
+    print_error("ERROR: %s is a share of split %s, not of the split record's\n", path,
                  hex);
     return false;
   }
   if (src->split.threshold != threshold) {
-    std::fprintf(stderr, "ERROR: %s is a share of a %d-of split; the split record says %d\n", path,
+    print_error("ERROR: %s is a share of a %d-of split; the split record says %d\n", path,
                  threshold, src->split.threshold);
     return false;
   }
@@ -153,8 +151,7 @@ bool note_vouched(const char* path, const uint8_t* key, const uint8_t* split, in
     char other[33];
     vantiro_hex(src->split_id, sizeof src->split_id, first, sizeof first);
     vantiro_hex(split, VANTIRO_SPLIT_ID_SIZE, other, sizeof other);
-    std::fprintf(stderr,
-                 "ERROR: %s is a share of split %s, %s of split %s; give shares of one split\n",
+    print_error("ERROR: %s is a share of split %s, %s of split %s; give shares of one split\n",
                  src->first_vouched, first, path, other);
     return false;
   }
@@ -209,11 +206,11 @@ bool read_share_set(int k, char** paths, uint8_t* records, share_source* src) {
   const int fault = vantiro_check_records(k, records, &a, &b);
   if (fault == VANTIRO_RECORDS_OK) return true;
   if (fault == VANTIRO_RECORD_X_ZERO)
-    std::fprintf(stderr, "ERROR: %s is not a share (x = 0)\n", paths[a]);
+    print_error("ERROR: %s is not a share (x = 0)\n", paths[a]);
   else if (fault == VANTIRO_RECORDS_SAME)
-    std::fprintf(stderr, "ERROR: %s and %s are the same share\n", paths[a], paths[b]);
+    print_error("ERROR: %s and %s are the same share\n", paths[a], paths[b]);
   else
-    std::fprintf(stderr, "ERROR: %s and %s both claim x = %d\n", paths[a], paths[b],
+    print_error("ERROR: %s and %s both claim x = %d\n", paths[a], paths[b],
                  static_cast<int>(records[static_cast<size_t>(a) * kRecord]));
   secure_zero(records, kk * kRecord);
   return false;
@@ -234,9 +231,8 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
     rc = vantiro_recover(k, recs, root);
     if (rc == -3) report_not_a_root(k, paths, recs, recovering);
     if (rc != 0 && rc != -3)
-      std::fputs(recovering ? "ERROR: recover failed\n"
-                            : "ERROR: more shares than any split issues (at most 16)\n",
-                 stderr);
+      print_error(recovering ? "ERROR: recover failed\n"
+                            : "ERROR: more shares than any split issues (at most 16)\n");
   }
   if (own != nullptr) {
     secure_zero(own, kk * kRecord);
@@ -250,8 +246,7 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);
   secure_zero(root, kRoot);
-  std::fprintf(stderr,
-               split != nullptr ? "ERROR: the shares rebuild key %s, not the split record's key\n"
+  print_error(split != nullptr ? "ERROR: the shares rebuild key %s, not the split record's key\n"
                                 : "ERROR: the shares rebuild key %s, not the key the sealed shares "
                                   "name\n",
                hex);
@@ -261,11 +256,15 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
                            uint8_t* records, share_source* src) {
   if (!rebuild_root(k, paths, root, records, false, src)) return false;
-  if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) return true;
+  if (std::memcmp(root + 32, a->key, sizeof a->key) == 0) {
+    if (transcript_hold(root, false)) return true;
+    secure_zero(root, kRoot);
+    return false;
+  }
   char hex[65];
   vantiro_hex(root + 32, 32, hex, sizeof hex);
   secure_zero(root, kRoot);
-  std::fprintf(stderr, "ERROR: the shares rebuild key %s, not the anchor's key\n", hex);
+  print_error("ERROR: the shares rebuild key %s, not the anchor's key\n", hex);
   return false;
 }
 

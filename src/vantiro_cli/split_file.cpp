@@ -13,19 +13,20 @@ bool read_split_record(const char* path, const vantiro_anchor* a, vantiro_split_
   size_t len = 0;
   const int read_rc = read_small_file(path, text, sizeof text, &len);
   if (read_rc == -1) return false;
+  if (read_rc == 0) transcript_read(TRANSCRIPT_SPLIT, path, text, len);
   const int rc = read_rc == 0 ? vantiro_split_record_parse(text, len, rec) : -1;
   if (rc == -3) {
-    std::fprintf(stderr, "ERROR: %s is not signed by the key it names\n", shown(path));
+    print_error("ERROR: %s is not signed by the key it names\n", shown(path));
     return false;
   }
   if (rc != 0) {
-    std::fprintf(stderr, "ERROR: %s is not a split record\n", shown(path));
+    print_error("ERROR: %s is not a split record\n", shown(path));
     return false;
   }
   if (a != nullptr && std::memcmp(a->key, rec->key, sizeof rec->key) != 0) {
     char hex[65];
     vantiro_hex(rec->key, sizeof rec->key, hex, sizeof hex);
-    std::fprintf(stderr, "ERROR: %s is the split record of key %s, not the anchor's key\n",
+    print_error("ERROR: %s is the split record of key %s, not the anchor's key\n",
                  shown(path), hex);
     return false;
   }
@@ -44,12 +45,12 @@ bool check_against_record(const vantiro_split_record* rec, int k, const char* co
           std::printf("  %s: share %d of this split, intact\n", paths[i], x);
         break;
       case VANTIRO_SHARE_CHANGED:
-        std::fprintf(stderr, "ERROR: %s is not share %d of this split (its fingerprint differs)\n",
+        print_error("ERROR: %s is not share %d of this split (its fingerprint differs)\n",
                      paths[i], x);
         all = false;
         break;
       default:
-        std::fprintf(stderr, "ERROR: %s: the split record lists no share %d\n", paths[i], x);
+        print_error("ERROR: %s: the split record lists no share %d\n", paths[i], x);
         all = false;
         break;
     }

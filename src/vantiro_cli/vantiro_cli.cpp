@@ -52,6 +52,7 @@ constexpr unsigned kOptKey = 1u << 3;
 constexpr unsigned kOptGpg = 1u << 4;
 constexpr unsigned kOptHash = 1u << 5;
 constexpr unsigned kOptFiles = 1u << 6;
+constexpr unsigned kOptTranscript = 1u << 7;
 
 using options = cli::cmd_options;
 
@@ -97,6 +98,10 @@ const option_row kOptions[] = {
      "--gpg  open each share that is an OpenPGP message with gpg (or the program named by\n"
      "    VANTIRO_GPG), its output read through a pipe",
      nullptr},
+    {"--transcript", kOptTranscript, "<file>", &options::transcript, nullptr, nullptr,
+     "--transcript <file>  append this run's entry, signed by the root, to the ceremony's\n"
+     "    transcript (created when absent; mint starts a new one)",
+     nullptr},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -126,7 +131,7 @@ int run_mint(const options& o, int, char** argv) {
 
 int run_recover(const options& o, int argc, char** argv) {
   if (argc == 2) {
-    std::fputs("ERROR: need >= t shares\n", stderr);
+    cli::print_error("ERROR: need >= t shares\n");
     return 1;
   }
   return cli::cmd_recover(argv[0], argc - 1, argv + 1, o);
@@ -170,17 +175,17 @@ const command_row kCommands[] = {
      "Writes operator.pub, the zone line _key.txt for _key.<fqdn>, one owner-only file per\n"
      "share (sealed to its custodian with --to) and the split record shares.txt into the\n"
      "existing directory outdir, all created new.",
-     4, 4, kOptHelp | kOptTo, 0, run_mint},
+     4, 4, kOptHelp | kOptTo | kOptTranscript, 0, run_mint},
     {"recover", "<outkey> <share1> <share2> ...",
      "Rebuilds the root from at least t share files and writes its 64 bytes to the new\n"
      "owner-only file outkey.",
-     2, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_recover},
+     2, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTranscript, 0, run_recover},
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTranscript, 0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
@@ -189,12 +194,14 @@ const command_row kCommands[] = {
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
-     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg, 0, run_reshare},
+     6, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg | kOptTranscript, 0,
+     run_reshare},
     {"reissue", "<x> <anchor> <outdir> <share1> <share2> ...",
      "Writes the share at x (1 to 255) of the existing split into outdir: a lost share\n"
      "again, byte for byte, or a share for a new custodian. With --split, also the split\n"
      "record with the new share's line, signed by the root.",
-     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg, kOptTo, run_reissue},
+     5, -1, kOptHelp | kOptSplit | kOptTo | kOptKey | kOptGpg | kOptTranscript, kOptTo,
+     run_reissue},
     {"check", "<anchor> <split-record> [<share>...]",
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
@@ -271,7 +278,7 @@ int run_version(const options& o, int, char**) {
 // The usage text, then what the command takes: for a wrong count of operands.
 int wrong_operands(const command_row& c) {
   usage(stderr, 1);
-  std::fprintf(stderr, "ERROR: %s takes %s\n", c.name, c.usage[0] != '\0' ? c.usage : "no operands");
+  cli::print_error("ERROR: %s takes %s\n", c.name, c.usage[0] != '\0' ? c.usage : "no operands");
   return 1;
 }
 
@@ -284,23 +291,23 @@ bool take_option(const command_row& c, int argc, char** argv, int* i, options* o
   for (const option_row& row : kOptions)
     if (is(word, row.name)) o = &row;
   if (o == nullptr) {
-    std::fprintf(stderr, "ERROR: unknown option %s\n", word);
+    cli::print_error("ERROR: unknown option %s\n", word);
     return false;
   }
   if ((c.takes & o->bit) == 0) {
-    std::fprintf(stderr, "ERROR: %s does not take %s\n", c.name, o->name);
+    cli::print_error("ERROR: %s does not take %s\n", c.name, o->name);
     return false;
   }
   // A second value of a one-value option would silently replace the first.
   const bool once = o->value != nullptr || (c.once & o->bit) != 0;
   if (once && o->value_name != nullptr && (*given & o->bit) != 0) {
-    std::fprintf(stderr, "ERROR: %s is given twice\n", o->name);
+    cli::print_error("ERROR: %s is given twice\n", o->name);
     return false;
   }
   *given |= o->bit;
   if (o->value_name == nullptr) return true;
   if (*i + 1 >= argc) {
-    std::fprintf(stderr, "ERROR: %s needs a value\n", o->name);
+    cli::print_error("ERROR: %s needs a value\n", o->name);
     return false;
   }
   const char* value = argv[++*i];
@@ -310,7 +317,7 @@ bool take_option(const command_row& c, int argc, char** argv, int* i, options* o
   }
   int& count = opts->*(o->count);
   if (count == cli::kMaxListed) {
-    std::fprintf(stderr, "ERROR: %s is given more than %d times\n", o->name, cli::kMaxListed);
+    cli::print_error("ERROR: %s is given more than %d times\n", o->name, cli::kMaxListed);
     return false;
   }
   (opts->*(o->list))[count++] = value;
@@ -347,7 +354,8 @@ int run_command(const command_row& c, int argc, char** argv) {
     status = command_help(c);
   } else if (ok) {
     const bool fits = count >= c.min_operands && (c.max_operands < 0 || count <= c.max_operands);
-    status = fits ? c.run(opts, count, operands) : kShowUsage;
+    if (fits && opts.transcript != nullptr) cli::transcript_begin(opts.transcript, argc - 1, argv + 1);
+    status = fits ? cli::transcript_finish(c.run(opts, count, operands)) : kShowUsage;
     if (status == kShowUsage) status = wrong_operands(c);
   }
   std::free(operands);
@@ -360,7 +368,7 @@ int dispatch(int argc, char** argv) {
   if (is(word, "--help") || is(word, "-h")) return usage(stdout, 0);
   if (is(word, "--version")) return run_version(options{}, 0, nullptr);
   if (word[0] == '-' && word[1] != '\0') {
-    std::fprintf(stderr, "ERROR: unknown option %s\n", word);
+    cli::print_error("ERROR: unknown option %s\n", word);
     return 1;
   }
   const command_row* c = find_command(word);
@@ -375,7 +383,7 @@ int vantiro_cli_main(int argc, char** argv) {
   // The report is part of the result: one that did not reach standard output fails the
   // command, though the files already written stay.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fputs("ERROR: cannot write the report\n", stderr);
+    cli::print_error("ERROR: cannot write the report\n");
     status = 1;
   }
   return status;

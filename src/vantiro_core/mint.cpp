@@ -54,7 +54,8 @@ struct sealing {
 // vantiro_mint, and with rec the record of the new split, signed while the root lives;
 // with seal, the shares sealed to their custodians, and records wiped.
 int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size,
-         vantiro_split_record* rec, char* out, size_t cap, size_t* len, const sealing* seal) {
+         vantiro_split_record* rec, char* out, size_t cap, size_t* len, const sealing* seal,
+         uint8_t* root_out) {
   if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || pub == nullptr || records == nullptr ||
       anchor == nullptr)
     return -1;
@@ -97,6 +98,7 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
     if (rc != 0 || seal != nullptr)
       secure_zero(records, static_cast<size_t>(n) * VANTIRO_RECORD_SIZE);
   }
+  if (rc == 0 && root_out != nullptr) std::memcpy(root_out, root, sizeof root);
   secure_zero(root, sizeof root);
   return rc;
 }
@@ -104,23 +106,25 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
 }  // namespace
 
 int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
-  return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr, nullptr);
+  return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr, nullptr,
+              nullptr);
 }
 
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
-                          size_t* len) {
+                          size_t* len, uint8_t* root_out) {
   if (rec == nullptr || out == nullptr || len == nullptr) return -1;
-  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, nullptr);
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, nullptr, root_out);
 }
 
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
-                        size_t* sealed_len, const uint8_t* forms, const openpgp_cert* certs) {
+                        size_t* sealed_len, const uint8_t* forms, const openpgp_cert* certs,
+                        uint8_t* root_out) {
   if (recipients == nullptr || rec == nullptr || out == nullptr || len == nullptr ||
       sealed == nullptr || sealed_len == nullptr)
     return -1;
   const sealing seal{recipients, forms, certs, sealed, sealed_len};
-  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal);
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal, root_out);
 }

@@ -210,9 +210,11 @@ int vantiro_split_record_check_fingerprint(const vantiro_split_record* rec, int 
 
 // vantiro_mint, and the record of the new split in rec and out as vantiro_split_record_new
 // makes it, while the root is still in memory. On failure nothing is left in records.
+// With root_out, a copy of the root goes there on success, for the caller to sign the
+// ceremony's transcript with and then wipe.
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
-                          size_t* len);
+                          size_t* len, uint8_t* root_out = nullptr);
 
 // ---- Custodian keys and sealed shares ---------------------------------------------------
 // A custodian holds an X25519 key pair; a sealed share is one share record sealed to the
@@ -290,12 +292,13 @@ int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32
 // bytes, which must be usable keys) or, for VANTIRO_FORM_OPENPGP, to certs[i], in the form
 // forms[i] (all VANTIRO_FORM_SEALED when forms is null) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes, lengths in
 // sealed_len[i]) while the root lives. No record leaves: records is the
-// caller's scratch of n * 65 bytes, wiped on every path.
+// caller's scratch of n * 65 bytes, wiped on every path. root_out as for
+// vantiro_mint_recorded.
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
                         size_t* sealed_len, const uint8_t* forms = nullptr,
-                        const openpgp_cert* certs = nullptr);
+                        const openpgp_cert* certs = nullptr, uint8_t* root_out = nullptr);
 
 // ---- Share texts and age shares ---------------------------------------------------------
 // A share text is one share record in the clear under the header of its root, split,

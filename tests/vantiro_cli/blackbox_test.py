@@ -26,8 +26,9 @@ import unittest
 
 OPTS = None
 
-SPLIT, TO, TO1, KEY, GPG = ("[--split <split-record>] ", "[--to <pubfile>]... ",
-                            "[--to <pubfile>] ", "[--key <keyfile>]... ", "[--gpg] ")
+SPLIT, TO, TO1, KEY, GPG, TR = ("[--split <split-record>] ", "[--to <pubfile>]... ",
+                                "[--to <pubfile>] ", "[--key <keyfile>]... ", "[--gpg] ",
+                                "[--transcript <file>] ")
 TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "recover": "<outkey> <share1> <share2> ...",
          "sign": "<anchor> <message> <sigout> <share1> <share2> ...",
@@ -35,15 +36,17 @@ TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "reshare": "<n> <t> <anchor> <outdir> <share1> <share2> ...",
          "reissue": "<x> <anchor> <outdir> <share1> <share2> ...",
          "check": "<anchor> <split-record> [<share>...]",
+         "transcript": "<file> <anchor>",
          "keygen": "<keyout> <pubout>", "help": "[<command>]", "version": "no operands"}
 USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
-         f"  vantiro-cli mint {TO}{TAKES['mint']}\n"
-         f"  vantiro-cli recover {SPLIT}{KEY}{GPG}{TAKES['recover']}\n"
-         f"  vantiro-cli sign {SPLIT}{KEY}{GPG}{TAKES['sign']}\n"
+         f"  vantiro-cli mint {TO}{TR}{TAKES['mint']}\n"
+         f"  vantiro-cli recover {SPLIT}{KEY}{GPG}{TR}{TAKES['recover']}\n"
+         f"  vantiro-cli sign {SPLIT}{KEY}{GPG}{TR}{TAKES['sign']}\n"
          f"  vantiro-cli verify {TAKES['verify']}\n"
-         f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{GPG}{TAKES['reshare']}\n"
-         f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TAKES['reissue']}\n"
+         f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{GPG}{TR}{TAKES['reshare']}\n"
+         f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TR}{TAKES['reissue']}\n"
          f"  vantiro-cli check {KEY}{GPG}{TAKES['check']}\n"
+         f"  vantiro-cli transcript [--files] {TAKES['transcript']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version [--hash]\n")
 
