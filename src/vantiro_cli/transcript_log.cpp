@@ -102,7 +102,8 @@ part* part_of(transcript_input what) {
 bool check_existing(FILE* f, const uint8_t key[32], int* entries, uint8_t head[32]) {
   uint8_t* text = alloc_zeroed(kTranscriptMax + 1);
   if (text == nullptr) return false;
-  std::rewind(f);
+  // From its first byte: an append stream's reads start wherever it stands.
+  std::fseek(f, 0, SEEK_SET);
   const size_t len = std::fread(text, 1, kTranscriptMax + 1, f);
   const bool read_ok = std::ferror(f) == 0;
   vantiro_transcript_result res{};

@@ -211,7 +211,7 @@ class Dispatcher(CliCase):
             self.assertEqual((1, "", wrong_count(args[0])), (rc, out, err), args)
         self.assertTrue(USAGE.startswith(
             "Ardessa Vantiro CLI\n  vantiro-cli selftest\n  vantiro-cli mint [--to <pubfile>]... "
-            "<n> <t> <fqdn> <outdir>\n"))
+            "[--transcript <file>] <n> <t> <fqdn> <outdir>\n"))
         self.assertEqual([], self.files(self.tmp))
 
     def test_help_version_and_options(self):
@@ -2057,6 +2057,235 @@ class OpenPgpShares(CeremonyCase):
             self.assertEqual((1, ""), (rc, out), cert)
             self.assertRegex(err, "^" + pattern + "$")
             self.assertEqual([], self.files(empty))
+
+TRANSCRIPT_CONTEXT = b"vantiro transcript v1"
+
+
+def transcript_entries(text):
+    """An independent reading of a transcript: each entry's bytes (through its signature
+    line's line feed) and its fields, checked for layout, number, chain and signature as
+    the format says; raises AssertionError naming the entry that breaks."""
+    entries, previous = [], bytes(32)
+    for n, raw in enumerate(text.split(b"\n\n"), start=1):
+        raw = raw if raw.endswith(b"\n") else raw + b"\n"
+        lines = raw.decode().split("\n")[:-1]
+        fields = [tuple(l.split(": ", 1)) for l in lines[1:]]
+        assert lines[0] == "vantiro transcript v1", n
+        assert [k for k, _ in fields[:7]] == ["entry", "previous", "key", "time", "program",
+                                              "program sha256", "command"], n
+        e = dict(fields[:7])
+        e["files"] = [(k, v[:64], v[65:]) for k, v in fields[7:]
+                      if k in ("read", "custodian", "wrote")]
+        e.update((k, v) for k, v in fields[7:] if k in ("message signature", "result",
+                                                        "signature"))
+        assert e["entry"] == str(n) and e["previous"] == previous.hex(), n
+        assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", e["time"]), n
+        assert [k for k, _ in fields][-2:] == ["result", "signature"], n
+        body = raw[:raw.rindex(b"signature: ")]
+        assert ed25519ctx_verify(bytes.fromhex(e["key"]), TRANSCRIPT_CONTEXT, body,
+                                 bytes.fromhex(e["signature"])), n
+        previous = hashlib.sha256(raw).digest()
+        e["head"] = previous
+        entries.append(e)
+    return entries
+
+
+def quoted(args):
+    return " ".join('"' + a.replace("\\", "\\\\").replace('"', '\\"') + '"' for a in args)
+
+
+def head_groups(digest):
+    return " ".join(digest.hex()[i:i + 4] for i in range(0, 64, 4))
+
+
+class Transcripts(CeremonyCase):
+    def keygen(self, name):
+        key, pub = self.path(f"{name}.key"), self.path(f"{name}.pub")
+        self.assertEqual(0, self.run_cli("keygen", key, pub)[0])
+        return key, pub
+
+    def logged(self, args, transcript, ok=True, **kw):
+        """Runs a command with --transcript; returns the head its report printed."""
+        rc, out, err = self.run_cli(args[0], "--transcript", transcript, *args[1:], **kw)
+        self.assertEqual(0 if ok else 1, rc, (args, err))
+        m = re.search(rf"(?:^|\n)  transcript: {re.escape(transcript)} entry (\d+), head ([0-9a-f ]{{79}})\n$",
+                      out)
+        self.assertTrue(m, out)
+        return int(m.group(1)), m.group(2), err
+
+    def life(self):
+        """mint --to (1), sign (2), a sign that fails once the root is rebuilt (3, where a
+        file can be changed at a set point), reshare (4), reissue (5), recover (6)."""
+        t = self.path("ceremony.transcript")
+        custodians = [self.keygen(f"c{i}") for i in range(1, 6)]
+        out = self.path("out")
+        os.makedirs(out)
+        tos = [w for _, pub in custodians for w in ("--to", pub)]
+        heads = [self.logged(["mint", *tos, "5", "3", "example.com", out], t)]
+        anchor, msg = f"{out}/_key.txt", self.message()
+        keys = [w for key, _ in custodians[:3] for w in ("--key", key)]
+        sealed = [f"{out}/share-{x:02d}.sealed" for x in (1, 2, 3)]
+        heads.append(self.logged(["sign", *keys, anchor, msg, self.path("m.sig"), *sealed], t))
+        changing = None
+        if OPTS.preload and not OPTS.launcher:
+            changing = (msg, {"VT_FLIP_ON_REWIND": f"2:{msg}"}, True)
+        elif not OPTS.launcher and os.path.exists("/proc/self/status"):
+            changing = ("/proc/self/status", None, False)
+        if changing:
+            path, env, preload = changing
+            heads.append(self.logged(["sign", *keys, anchor, path, self.path("bad.sig"),
+                                      *sealed], t, ok=False, env=env, preload=preload))
+            self.assertEqual(f"ERROR: {path} changed while it was being signed; no signature "
+                             "was written\n", heads[-1][2])
+            self.message()  # as it was before the preload changed it
+        again = self.path("again")
+        os.makedirs(again)
+        heads.append(self.logged(["reshare", *keys, "3", "2", anchor, again, *sealed], t))
+        plain = [f"{again}/share-{x:02d}.share" for x in (1, 2, 3)]
+        heads.append(self.logged(["reissue", "7", anchor, again, *plain[:2]], t))
+        heads.append(self.logged(["recover", self.path("root.key"), *plain[:2]], t))
+        return t, anchor, custodians, heads, changing
+
+    def test_one_transcript_across_a_whole_life(self):
+        t, anchor, custodians, heads, changing = self.life()
+        self.assertEqual(list(range(1, len(heads) + 1)), [n for n, _, _ in heads])
+        self.assertMode(t, 0o644)
+        text = read(t)
+        entries = transcript_entries(text)
+        self.assertEqual([h for _, h, _ in heads], [head_groups(e["head"]) for e in entries])
+        pub = read(self.path("out", "operator.pub"))
+        program = hashlib.sha256(read(OPTS.cli)).hexdigest()
+        for e in entries:
+            self.assertEqual((pub.hex(), program), (e["key"], e["program sha256"]))
+            self.assertRegex(e["program"], r"^vantiro-cli \d+\.\d+\.\d+$")
+            # Every file named is the one read or written, by its SHA-256 (the shares of
+            # the failed sign's /proc file aside).
+            for kind, digest, path in e["files"]:
+                if kind == "custodian":
+                    self.assertEqual(read(path.replace(".key", ".pub")).decode().strip(), digest)
+                elif not path.startswith("/proc/"):
+                    self.assertEqual(hashlib.sha256(read(path)).hexdigest(), digest, path)
+        sign = entries[1]
+        msg = self.path("msg.txt")
+        self.assertEqual(quoted(["sign", "--transcript", t, "--key", custodians[0][0], "--key",
+                                 custodians[1][0], "--key", custodians[2][0], anchor, msg,
+                                 self.path("m.sig")] +
+                                [self.path("out", f"share-{x:02d}.sealed") for x in (1, 2, 3)]),
+                         sign["command"])
+        self.assertEqual(["read"] * 5 + ["custodian"] * 3 + ["wrote"],
+                         [k for k, _, _ in sign["files"]])
+        self.assertEqual([anchor, msg], [p for _, _, p in sign["files"][:2]])
+        self.assertEqual(read(self.path("m.sig")).hex(), sign["message signature"])
+        self.assertEqual("ok", sign["result"])
+        if changing:
+            self.assertEqual(f"{changing[0]} changed while it was being signed; no signature "
+                             "was written", entries[2]["result"])
+            self.assertNotIn("wrote", [k for k, _, _ in entries[2]["files"]])
+        self.assertEqual(["mint", "sign"] + ["sign"] * bool(changing) +
+                         ["reshare", "reissue", "recover"],
+                         [e["command"].split('"')[1] for e in entries])
+        # The auditor's check: a line per entry, and the head the last command printed.
+        rc, out, err = self.run_cli("transcript", t, anchor, "--files")
+        self.assertEqual((0, ""), (rc, err))
+        lines = [l for l in out.split("\n") if l.startswith("  entry ")]
+        self.assertEqual([f"  entry {i}  {e['time']}  {e['command'].split(chr(34))[1]}  "
+                          f"{e['result']}" for i, e in enumerate(entries, 1)], lines)
+        self.assertTrue(out.endswith(f"  {len(entries)} entries, head {heads[-1][1]}\n"), out)
+        self.assertEqual(sum(k == "wrote" for e in entries for k, _, _ in e["files"]),
+                         out.count(": as written\n"))
+
+    def test_every_tamper_is_found_at_its_entry(self):
+        t = self.path("t.txt")
+        out = self.path("out")
+        os.makedirs(out)
+        self.logged(["mint", "3", "2", "example.com", out], t)
+        anchor, msg = f"{out}/_key.txt", self.message()
+        shares = [f"{out}/share-{x:02d}.share" for x in (1, 2, 3)]
+        for sig in ("a.sig", "b.sig"):
+            self.logged(["sign", anchor, msg, self.path(sig), *shares[:2]], t)
+        other = self.path("other")
+        os.makedirs(other)
+        ot = self.path("other.txt")
+        self.logged(["mint", "3", "2", "example.com", other], ot)
+        self.logged(["sign", f"{other}/_key.txt", msg, self.path("o.sig"),
+                     f"{other}/share-01.share", f"{other}/share-02.share"], ot)
+        good = read(t)
+        entries = good.split(b"\n\n")
+
+        def flip(line):
+            """The last digit of the line (or its last letter) changed within its kind."""
+            i = max((j for j, c in enumerate(line) if c.isdigit()),
+                    default=max(j for j, c in enumerate(line) if c.isalnum()))
+            c = line[i]
+            nxt = {"9": "0", "f": "0", "z": "a", "Z": "A"}.get(c, chr(ord(c) + 1))
+            return line[:i] + nxt + line[i + 1:]
+
+        reasons = {"vantiro transcript v1": "layout", "entry": "numbered {n1}, expected {n}",
+                   "previous": "does not follow entry {n0}", "key": "key differs"}
+        rows = []
+        for n, entry in enumerate(entries, 1):
+            lines = entry.decode().split("\n")
+            for i, line in enumerate(lines):
+                if not line:
+                    continue
+                changed = lines[:i] + [flip(line)] + lines[i + 1:]
+                tampered = b"\n\n".join(entries[:n - 1] + ["\n".join(changed).encode()] +
+                                        entries[n:])
+                label = line.split(": ")[0]
+                why = reasons.get(label, "signature does not verify")
+                if label == "previous" and n == 1:
+                    why = "it does not begin a transcript (previous is not zeros)"
+                rows.append((f"line {label!r} of entry {n}", tampered, n,
+                             why.format(n=n, n0=n - 1, n1=n + 1)))
+        spliced = read(ot).split(b"\n\n")[1]
+        rows += [("entry 2 removed", b"\n\n".join([entries[0], entries[2]]), 2,
+                  "numbered 3, expected 2"),
+                 ("entries 2 and 3 swapped", b"\n\n".join([entries[0], entries[2], entries[1]]),
+                  2, "numbered 3, expected 2"),
+                 ("another root's entry 2 spliced in",
+                  b"\n\n".join([entries[0], spliced, entries[2]]), 2, "key differs"),
+                 ("cut mid-entry", good[:len(good) - 100], 3, "layout"),
+                 ("cut before the last line feed", good[:-1], 3, "layout"),
+                 ("a blank line too many", good.replace(b"\n\n", b"\n\n\n", 1), 2, "layout")]
+        for name, tampered, n, why in rows:
+            with open(t, "wb") as f:
+                f.write(tampered)
+            rc, out, err = self.run_cli("transcript", t, anchor)
+            self.assertEqual((1, f"ERROR: {t} breaks at entry {n}: {why}\n"), (rc, err), name)
+            self.assertIn(f"  {n - 1} entries, head ", out, name)
+            # Nothing is appended to a broken transcript, and the command does not run.
+            if name in ("entry 2 removed", "cut mid-entry"):
+                sig = self.path("c.sig")
+                rc, out, err = self.run_cli("sign", "--transcript", t, anchor, msg, sig, *shares[:2])
+                self.assertEqual((1, "", f"ERROR: {t} is damaged at entry {n}\n"),
+                                 (rc, out, err), name)
+                self.assertEqual(tampered, read(t))
+                self.assertFalse(os.path.exists(sig))
+        with open(t, "wb") as f:
+            f.write(good)
+        rc, out, err = self.run_cli("sign", "--transcript", ot, anchor, msg, self.path("c.sig"),
+                                    *shares[:2])
+        self.assertEqual((1, "", f"ERROR: {ot} is not a transcript of this root\n"), (rc, out, err))
+        os.makedirs(self.path("third"))
+        rc, out, err = self.run_cli("mint", "--transcript", t, "3", "2", "example.com",
+                                    self.path("third"))
+        self.assertEqual((1, "", f"ERROR: {t} exists; nothing was written\n"), (rc, out, err))
+        self.assertEqual([], self.files(self.path("third")))
+        # --files finds a written file that changed since.
+        with open(shares[2], "r+b") as f:
+            f.seek(9)
+            b = f.read(1)
+            f.seek(9)
+            f.write(bytes([b[0] ^ 1]))
+        os.remove(self.path("a.sig"))
+        rc, out, err = self.run_cli("transcript", "--files", t, anchor)
+        self.assertEqual((1, "ERROR: a file the transcript says was written has changed\n"),
+                         (rc, err))
+        self.assertIn(f"    wrote {shares[2]}: changed\n", out)
+        self.assertIn(f"    wrote {self.path('a.sig')}: not here\n", out)
+        self.assertIn(f"    wrote {shares[1]}: as written\n", out)
+        self.assertEqual(good, read(t))
+
 
 def main():
     global OPTS

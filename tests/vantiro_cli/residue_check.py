@@ -190,6 +190,24 @@ def secrets_of_root(root, records):
     return pats
 
 
+def transcript_secrets(root, path):
+    """The nonce of the Ed25519ctx signature on the transcript's last entry (and the root's
+    own secrets): what signing the entry leaves if it is not wiped."""
+    with open(path, "rb") as f:
+        entry = f.read().split(b"\n\n")[-1]
+    body = entry[:entry.rindex(b"signature: ")]
+    context = b"vantiro transcript v1"
+    dom2 = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
+    prefix = hashlib.sha512(root[:32]).digest()[32:]
+    nonce = hashlib.sha512(dom2 + prefix + body).digest()
+    ell = 2**252 + 27742317777372353535851937790883648493
+    pats = secrets_of_root(root, [])
+    pats.update(windows("transcript nonce SHA-512(dom2 || prefix || entry)", nonce))
+    pats.update(windows("transcript nonce r",
+                        (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+    return pats
+
+
 # ---- HPKE secrets of a sealed share, derived here from the custodian's key ----------
 
 KEM_ID = b"KEM\x00\x20"
@@ -436,8 +454,11 @@ def main():
     try:
         out = os.path.join(tmp, "out")
         os.makedirs(out)
+        # Every command keeps the ceremony's transcript: each entry is signed by the root.
+        transcript = os.path.join(tmp, "ceremony.transcript")
+        logged = ["--transcript", transcript]
         blob, stdout = core_at_exit(opts.gdb, os.path.join(tmp, "mint.core"),
-                                    [cli, "mint", "5", "3", MARKER_FQDN, out], tmp)
+                                    [cli, "mint", "5", "3", MARKER_FQDN, out] + logged, tmp)
         def read(name):
             with open(os.path.join(out, name), "rb") as f:
                 return f.read()
@@ -447,18 +468,20 @@ def main():
         if root[32:] != pub or combine(records[2:]) != root:
             sys.exit("the checker's own recombination does not give operator.pub")
         anchor_hex = stdout.split(" s=")[1][:128].encode()
-        ok &= check("mint", blob, secrets_of_root(root, records),
+        ok &= check("mint", blob, {**secrets_of_root(root, records),
+                                   **transcript_secrets(root, transcript)},
                     [("argv fqdn", MARKER_FQDN.encode()), ("anchor text", anchor_hex)])
 
         key = os.path.join(tmp, "root.key")
         shares = [os.path.join(out, f"share-0{x}.share") for x in (1, 3, 5)]
         blob, stdout = core_at_exit(opts.gdb, os.path.join(tmp, "recover.core"),
-                                    [cli, "recover", key] + shares, tmp)
+                                    [cli, "recover", key] + shares + logged, tmp)
         with open(key, "rb") as f:
             rebuilt = f.read()
         if rebuilt != root:
             sys.exit("recover under gdb did not write the minted root")
-        ok &= check("recover", blob, secrets_of_root(rebuilt, [records[0], records[2], records[4]]),
+        ok &= check("recover", blob, {**secrets_of_root(rebuilt, [records[0], records[2], records[4]]),
+                                      **transcript_secrets(root, transcript)},
                     [("argv path", key.encode()), ("pubkey text", pub.hex().encode())])
 
         # A refused recovery: a damaged fourth share makes the command rebuild the root
@@ -484,8 +507,8 @@ def main():
             f.write(os.urandom(200000))
         sig_path = os.path.join(tmp, "message.sig")
         blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "sign.core"),
-                               [cli, "sign", os.path.join(out, "_key.txt"), msg, sig_path] + shares,
-                               tmp)
+                               [cli, "sign", os.path.join(out, "_key.txt"), msg, sig_path] + shares +
+                               logged, tmp)
         if not os.path.exists(sig_path):
             sys.exit("sign under gdb wrote no signature")
         with open(msg, "rb") as f:
@@ -497,6 +520,7 @@ def main():
         pats.update(windows("nonce hash's first message schedule", sha512_schedule_tail(
             hashlib.sha512(root[:32]).digest()[32:] + message[:96])))
         pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+        pats.update(transcript_secrets(root, transcript))
         ok &= check("sign", blob, pats, [("argv message path", msg.encode())])
 
         # reshare and reissue: the rebuilt root, the given shares and the new ones.
@@ -505,7 +529,7 @@ def main():
         os.makedirs(new_dir)
         blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reshare.core"),
                                [cli, "reshare", "--split", os.path.join(out, "shares.txt"), "3",
-                                "2", anchor, new_dir] + shares, tmp)
+                                "2", anchor, new_dir] + shares + logged, tmp)
         new_records = []
         for x in (1, 2, 3):
             with open(os.path.join(new_dir, f"share-0{x}.share"), "rb") as f:
@@ -513,27 +537,33 @@ def main():
         if combine(new_records[:2]) != root:
             sys.exit("reshare under gdb did not split the minted root")
         ok &= check("reshare", blob,
-                    secrets_of_root(root, [records[0], records[2], records[4]] + new_records),
+                    {**secrets_of_root(root, [records[0], records[2], records[4]] + new_records),
+                     **transcript_secrets(root, transcript)},
                     [("argv outdir", new_dir.encode())])
         reissue_dir = os.path.join(tmp, "reissued")
         os.makedirs(reissue_dir)
         blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reissue.core"),
-                               [cli, "reissue", "2", anchor, reissue_dir] + shares, tmp)
+                               [cli, "reissue", "2", anchor, reissue_dir] + shares + logged, tmp)
         with open(os.path.join(reissue_dir, "share-02.share"), "rb") as f:
             if f.read() != records[1]:
                 sys.exit("reissue under gdb did not reproduce share 2")
-        ok &= check("reissue", blob, secrets_of_root(root, records),
+        ok &= check("reissue", blob, {**secrets_of_root(root, records),
+                                      **transcript_secrets(root, transcript)},
                     [("argv outdir", reissue_dir.encode())])
         # With the split record, which the rebuilt root signs again.
         recorded_dir = os.path.join(tmp, "reissued-recorded")
         os.makedirs(recorded_dir)
         blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, "reissue-split.core"),
                                [cli, "reissue", "--split", os.path.join(out, "shares.txt"), "4",
-                                anchor, recorded_dir] + shares, tmp)
+                                anchor, recorded_dir] + shares + logged, tmp)
         if not os.path.exists(os.path.join(recorded_dir, "shares.txt")):
             sys.exit("reissue --split under gdb wrote no split record")
-        ok &= check("reissue --split", blob, secrets_of_root(root, records),
+        ok &= check("reissue --split", blob, {**secrets_of_root(root, records),
+                                              **transcript_secrets(root, transcript)},
                     [("argv outdir", recorded_dir.encode())])
+        with open(transcript, "rb") as f:
+            if f.read().count(b"vantiro transcript v1\n") != 6:
+                sys.exit("the commands under gdb did not each append a transcript entry")
         ok &= check_sealed(opts.gdb, cli, tmp)
         ok &= check_openpgp(opts.gdb, cli, tmp)
     finally:
