@@ -7,14 +7,14 @@
 
 namespace cli {
 
-bool read_anchor(const char* path, vantiro_anchor* a) {
+bool read_anchors(const char* path, vantiro_anchor* out, int cap, int* count) {
   const char* name = shown(path);
   uint8_t* buf = alloc_zeroed(VANTIRO_ANCHOR_TEXT_MAX);
   if (buf == nullptr) return false;
   size_t len = 0;
   const int read_rc = read_small_file(path, buf, VANTIRO_ANCHOR_TEXT_MAX, &len);
-  int found = 0;
-  const int rc = read_rc == 0    ? vantiro_anchor_parse(buf, len, a, &found)
+  *count = 0;
+  const int rc = read_rc == 0    ? vantiro_anchor_parse_all(buf, len, out, cap, count)
                  : read_rc == -2 ? VANTIRO_ANCHOR_TOO_LARGE
                                  : 0;
   std::free(buf);
@@ -27,7 +27,7 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
       return false;
     case VANTIRO_ANCHOR_SEVERAL:
       std::fprintf(stderr, "ERROR: %s holds %d anchor records; give the one to use\n", name,
-                   found);
+                   *count);
       return false;
     case VANTIRO_ANCHOR_SMALL_ORDER:
       std::fprintf(stderr, "ERROR: %s carries a key of small order, which proves nothing\n",
@@ -40,12 +40,18 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
                    name);
       return false;
   }
-  if (a->has_sig != 0 && vantiro_anchor_verify(a) != 0) {
+  for (int i = 0; i < *count; ++i) {
+    if (out[i].has_sig == 0 || vantiro_anchor_verify(&out[i]) == 0) continue;
     std::fprintf(stderr, "ERROR: the anchor in %s does not verify (its self-signature is not valid)\n",
                  name);
     return false;
   }
   return true;
+}
+
+bool read_anchor(const char* path, vantiro_anchor* a) {
+  int count = 0;
+  return read_anchors(path, a, 1, &count);
 }
 
 void print_anchor_lines(const vantiro_anchor* a, bool owner_note) {

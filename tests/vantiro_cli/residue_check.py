@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover, after sign, reshare and reissue, after keygen and the sealed mint, sign and
+recover, after sign, reshare, reissue, successor and revoke, after keygen and the sealed mint, sign and
 recover, and after a mint to an OpenPGP certificate and a sign --gpg, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
@@ -151,6 +151,20 @@ def core_at_exit(gdb, core, argv, cwd):
         blob = f.read()
     os.remove(core)
     return blob, p.stdout.decode("latin-1")
+
+
+def ctx_nonce(root, statement):
+    """The windows of the Ed25519ctx nonce with which root signed a statement file: its
+    context is the first line, its message every byte before "signature: "."""
+    context = statement.split(b"\n", 1)[0]
+    body = statement[:statement.index(b"signature: ")]
+    dom = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
+    nonce = hashlib.sha512(dom + hashlib.sha512(root[:32]).digest()[32:] + body).digest()
+    ell = 2**252 + 27742317777372353535851937790883648493
+    pats = windows("statement nonce", nonce)
+    pats.update(windows("statement nonce r",
+                        (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+    return pats
 
 
 def sha512_schedule_tail(block):
@@ -447,7 +461,9 @@ def main():
         if root[32:] != pub or combine(records[2:]) != root:
             sys.exit("the checker's own recombination does not give operator.pub")
         anchor_hex = stdout.split(" s=")[1][:128].encode()
-        ok &= check("mint", blob, secrets_of_root(root, records),
+        pats = secrets_of_root(root, records)
+        pats.update(ctx_nonce(root, read("revoke.txt")))
+        ok &= check("mint", blob, pats,
                     [("argv fqdn", MARKER_FQDN.encode()), ("anchor text", anchor_hex)])
 
         key = os.path.join(tmp, "root.key")
@@ -534,6 +550,25 @@ def main():
             sys.exit("reissue --split under gdb wrote no split record")
         ok &= check("reissue --split", blob, secrets_of_root(root, records),
                     [("argv outdir", recorded_dir.encode())])
+        # successor and revoke: the rebuilt root signs a statement, for another root's anchor
+        # or against itself.
+        other = os.path.join(tmp, "other")
+        os.makedirs(other)
+        subprocess.run([cli, "mint", "2", "2", "other.example", other], check=True,
+                       capture_output=True)
+        for label, argv in (
+                ("successor", [cli, "successor", anchor, os.path.join(other, "_key.txt")]),
+                ("revoke", [cli, "revoke", "--reason", "residue check", anchor])):
+            written = os.path.join(tmp, label + ".txt")
+            blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, label + ".core"),
+                                   argv + [written] + shares, tmp)
+            if not os.path.exists(written):
+                sys.exit(f"{label} under gdb wrote no statement")
+            with open(written, "rb") as f:
+                statement = f.read()
+            pats = secrets_of_root(root, [records[0], records[2], records[4]])
+            pats.update(ctx_nonce(root, statement))
+            ok &= check(label, blob, pats, [("argv out", written.encode())])
         ok &= check_sealed(opts.gdb, cli, tmp)
         ok &= check_openpgp(opts.gdb, cli, tmp)
     finally:
