@@ -7,15 +7,15 @@
 
 namespace cli {
 
-bool read_anchor(const char* path, vantiro_anchor* a) {
+bool read_anchors(const char* path, vantiro_anchor* out, int cap, int* count) {
   const char* name = shown(path);
   uint8_t* buf = alloc_zeroed(VANTIRO_ANCHOR_TEXT_MAX);
   if (buf == nullptr) return false;
   size_t len = 0;
   const int read_rc = read_small_file(path, buf, VANTIRO_ANCHOR_TEXT_MAX, &len);
-  int found = 0;
+  *count = 0;
   if (read_rc == 0) transcript_read(TRANSCRIPT_ANCHOR, path, buf, len);
-  const int rc = read_rc == 0    ? vantiro_anchor_parse(buf, len, a, &found)
+  const int rc = read_rc == 0    ? vantiro_anchor_parse_all(buf, len, out, cap, count)
                  : read_rc == -2 ? VANTIRO_ANCHOR_TOO_LARGE
                                  : 0;
   std::free(buf);
@@ -27,8 +27,7 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
       print_error("ERROR: %s is too large for an anchor\n", name);
       return false;
     case VANTIRO_ANCHOR_SEVERAL:
-      print_error("ERROR: %s holds %d anchor records; give the one to use\n", name,
-                   found);
+      print_error("ERROR: %s holds %d anchor records; give the one to use\n", name, *count);
       return false;
     case VANTIRO_ANCHOR_SMALL_ORDER:
       print_error("ERROR: %s carries a key of small order, which proves nothing\n",
@@ -40,14 +39,18 @@ bool read_anchor(const char* path, vantiro_anchor* a) {
                    name);
       return false;
   }
-  if (a->has_sig != 0 && vantiro_anchor_verify(a) != 0) {
+  for (int i = 0; i < *count; ++i) {
+    if (out[i].has_sig == 0 || vantiro_anchor_verify(&out[i]) == 0) continue;
     print_error("ERROR: the anchor in %s does not verify (its self-signature is not valid)\n",
                  name);
     return false;
   }
-  // A command that keeps a transcript refuses to run before any share is read when the
-  // transcript is not one it could append to.
-  return transcript_accepts(a->key, false);
+  return true;
+}
+
+bool read_anchor(const char* path, vantiro_anchor* a) {
+  int count = 0;
+  return read_anchors(path, a, 1, &count);
 }
 
 void print_anchor_lines(const vantiro_anchor* a, bool owner_note) {

@@ -27,6 +27,12 @@ struct cmd_options {
   bool hash = false;            // --hash: version prints the program's SHA-256
   bool files = false;           // --files: transcript hashes the files written again
   const char* transcript = nullptr;  // --transcript <file>
+  const char* pin = nullptr;    // --pin <key>: the key a relying party trusts
+  int chain_count = 0;          // --chain <statement>
+  const char* chain[kMaxListed] = {};
+  int revoked_count = 0;        // --revoked <statement>
+  const char* revoked[kMaxListed] = {};
+  const char* reason = nullptr;  // --reason <text>: revoke's reason
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -37,7 +43,8 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir, const cmd_optio
 int cmd_recover(const char* outkey, int k, char** share_paths, const cmd_options& o);
 int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, int k,
              char** share_paths, const cmd_options& o);
-int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path);
+int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path,
+               const cmd_options& o);
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
                 char** share_paths, const cmd_options& o);
 int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
@@ -49,6 +56,10 @@ int cmd_transcript(const char* path, const char* anchor_path, const cmd_options&
 // Prints a transcript's head (an entry's SHA-256) as witnesses write it: 16 groups of 4
 // hex digits separated by spaces.
 void print_head(const uint8_t head[32]);
+int cmd_successor(const char* old_anchor, const char* new_anchor, const char* out, int k,
+                  char** share_paths, const cmd_options& o);
+int cmd_revoke(const char* anchor_path, const char* out, int k, char** share_paths,
+               const cmd_options& o);
 
 // Clears the vector registers, which inlined copies of secrets pass through (harden.cpp).
 // Before a thread starts too: it begins with a copy of them.
@@ -295,9 +306,46 @@ bool seal_records(const uint8_t* root, const uint8_t split[VANTIRO_SPLIT_ID_SIZE
 // self-signature when it carries one; prints why it is refused and returns false then.
 bool read_anchor(const char* path, vantiro_anchor* a);
 
+// Reads every anchor record at path, up to cap (more are refused as several), each
+// self-signature checked; prints why it is refused and returns false then.
+bool read_anchors(const char* path, vantiro_anchor* out, int cap, int* count);
+
 // Prints "  key: <hex>" and, when the anchor came with one, "  owner: <name>" report lines;
 // owner_note adds that the signature does not cover the name.
 void print_anchor_lines(const vantiro_anchor* a, bool owner_note);
+
+// ---- Succession and revocation (trust_file.cpp) ---------------------------------------
+
+// The anchor a relying party accepts, and how it was reached.
+struct trusted_anchor {
+  vantiro_anchor a{};   // the anchor to use
+  bool pinned = false;  // --pin was given
+  uint8_t pin[VANTIRO_KEY_SIZE] = {};
+  int links = 0;        // successor statements followed from the pin
+  int count = 0;        // anchor records the input holds
+  int used = 0;         // the index of a among them
+  vantiro_anchor all[VANTIRO_TRUST_MAX_ANCHORS] = {};
+};
+
+// Reads the anchor at path as read_anchor does. With --pin, the input may hold several
+// records and the one the pin leads to by the --chain statements is used; --revoked and
+// --chain revocations refuse a revoked key. Prints why it is refused; false then.
+bool read_trusted_anchor(const char* path, const cmd_options& o, trusted_anchor* t);
+// The report lines of a pinned anchor: the pin, the links followed, the records not used.
+void print_trust_lines(const trusted_anchor* t);
+// Makes a statement with the root, dated time, into out (cap bytes, *len): a core maker.
+using statement_maker = int (*)(const uint8_t* root, const char* time, const void* ctx,
+                                char* out, size_t cap, size_t* len);
+// Rebuilds the root of the anchor a from k share files (the options' share source), has
+// make sign a statement dated now (time) into text and wipes the root; prints why not and
+// returns false. what names the statement in the refusal.
+bool make_statement(const vantiro_anchor* a, int k, char** paths, const cmd_options& o,
+                    statement_maker make, const void* ctx, const char* what,
+                    char (&time)[kUtcSize], char (&text)[VANTIRO_STATEMENT_TEXT_MAX],
+                    size_t* len);
+// Writes a statement made by the root as the new file out (owner-only when secret), synced,
+// and prints its report line; false after printing why not.
+bool write_statement(const char* out, const char* text, size_t len, bool secret);
 
 // ---- Split records (split_file.cpp) ---------------------------------------------------
 
@@ -399,5 +447,10 @@ bool rebuild_root(int k, char** paths, uint8_t* root, uint8_t* records, bool rec
 // every refusal itself. True with the root in root; false with root wiped.
 bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t* root,
                            uint8_t* records, share_source* src);
+
+// rebuild_anchored_root with the share source of the options (--split, --key, --gpg),
+// opened and closed around it.
+bool rebuild_root_for(const vantiro_anchor* a, int k, char** paths, const cmd_options& o,
+                      uint8_t* root);
 
 }  // namespace cli

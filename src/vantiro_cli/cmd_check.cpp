@@ -83,8 +83,9 @@ bool check_one(const char* path, share_source* src) {
 
 int cmd_check(const char* anchor_path, const char* split_path, int k, char** share_paths,
               const cmd_options& o) {
-  vantiro_anchor a;
-  if (!read_anchor(anchor_path, &a)) return 1;
+  trusted_anchor t;
+  if (!read_trusted_anchor(anchor_path, o, &t)) return 1;
+  const vantiro_anchor& a = t.a;
   cmd_options with_split = o;
   with_split.split = split_path;
   share_source src;
@@ -95,6 +96,7 @@ int cmd_check(const char* anchor_path, const char* split_path, int k, char** sha
   std::printf("\n  split: ");
   phex(rec.split, sizeof rec.split);
   std::printf(", any %d of these %d shares rebuild the root\n", rec.threshold, rec.count);
+  print_trust_lines(&t);
   for (int i = 0; i < rec.count; ++i) {
     std::printf("    x=%3d  sha256=", rec.x[i]);
     phex(rec.digest[i], 6);

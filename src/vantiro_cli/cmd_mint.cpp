@@ -156,12 +156,14 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   char path[kPathBuf];
   char key_path[kPathBuf];
   char record_path[kPathBuf];
+  char revoke_path[kPathBuf];
   path_in(path, outdir, "operator.pub");
   path_in(key_path, outdir, "_key.txt");
   split_record_path(record_path, outdir);
+  path_in(revoke_path, outdir, "revoke.txt");
   if (refuse_existing(path) || refuse_existing(key_path) ||
       refuse_existing_shares(outdir, n, sealed ? &to : nullptr) || refuse_existing(record_path) ||
-      (o.transcript != nullptr && refuse_existing(o.transcript)))
+      refuse_existing(revoke_path) || (o.transcript != nullptr && refuse_existing(o.transcript)))
     return 1;
 
   const size_t nn = static_cast<size_t>(n);
@@ -173,15 +175,20 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
   char text[VANTIRO_SPLIT_TEXT_MAX];
   size_t text_len = 0;
   sealed_batch batch;
+  // The root's revocation is made while it lives, dated at the mint.
+  char now[kUtcSize];
+  utc_now(now);
+  vantiro_mint_revocation revocation{};
+  revocation.time = now;
   // With a transcript, the root stays until its first entry is signed at the end.
   uint8_t root[kRoot];
   uint8_t* keep = o.transcript != nullptr ? root : nullptr;
   // Sealed, the records never leave the core: it wipes them once they are sealed.
   int rc = sealed ? vantiro_mint_sealed(n, t, &to.pk[0][0], pub, records, anchor, sizeof anchor,
                                         &rec, text, sizeof text, &text_len, batch.file, batch.len,
-                                        to.form, to.cert, keep)
+                                        to.form, to.cert, &revocation, keep)
                   : vantiro_mint_recorded(n, t, pub, records, anchor, sizeof anchor, &rec, text,
-                                          sizeof text, &text_len, keep);
+                                          sizeof text, &text_len, &revocation, keep);
   if (rc == 0 && keep != nullptr) {
     const bool held = transcript_hold(root, true);
     secure_zero(root, sizeof root);
@@ -228,6 +235,13 @@ int cmd_mint(int n, int t, const char* fqdn, const char* outdir_arg, const cmd_o
                                         : write_share_files(outdir, n, records);
   not_written += shares_not_written;
   if (write_split_record(outdir, &rec, text, text_len) != 0) ++not_written;
+  if (write_file(revoke_path, reinterpret_cast<const uint8_t*>(revocation.text), revocation.len,
+                 true) == 0)
+    std::printf("  revocation: %s (owner-only): KEEP IT OFFLINE, apart from the shares; publish it "
+                "only if the root is lost or compromised\n",
+                revoke_path);
+  else
+    ++not_written;
   secure_zero(records, nn * kRecord);
   std::free(records);
   std::printf("  The whole root is wiped. Any %d shares reconstruct it. No network was touched.\n",

@@ -39,7 +39,8 @@ int cmd_reissue(int x, const char* anchor_path, const char* outdir_arg, int k, c
   custodian_list to;
   if (sealed && !read_recipients(o, 1, &to)) return 1;
   vantiro_anchor a;
-  if (!read_anchor(anchor_path, &a)) return 1;
+  // With a transcript that could take no entry of this root, nothing runs.
+  if (!read_anchor(anchor_path, &a) || !transcript_accepts(a.key, false)) return 1;
   const bool recorded = o.split != nullptr;
   char path[kPathBuf];
   char record_path[kPathBuf];

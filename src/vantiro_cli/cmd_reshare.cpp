@@ -16,7 +16,8 @@ int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir_arg, i
   custodian_list to;
   if (sealed && !read_recipients(o, n, &to)) return 1;
   vantiro_anchor a;
-  if (!read_anchor(anchor_path, &a)) return 1;
+  // With a transcript that could take no entry of this root, nothing runs.
+  if (!read_anchor(anchor_path, &a) || !transcript_accepts(a.key, false)) return 1;
   char record_path[kPathBuf];
   split_record_path(record_path, outdir);
   if (refuse_existing_shares(outdir, n, sealed ? &to : nullptr) || refuse_existing(record_path)) return 1;

@@ -70,9 +70,11 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
     return 1;
   }
   if (refuse_stdin_output(sigout)) return 1;
-  vantiro_anchor a;
-  if (!read_anchor(anchor_path, &a)) return 1;
-  if (refuse_existing(sigout)) return 1;
+  trusted_anchor t;
+  if (!read_trusted_anchor(anchor_path, o, &t)) return 1;
+  const vantiro_anchor& a = t.a;
+  // With a transcript that could take no entry of this root, nothing runs.
+  if (refuse_existing(sigout) || !transcript_accepts(a.key, false)) return 1;
   share_source src;
   if (!open_share_source(o, &a, &src)) return 1;
   message_in msg;
@@ -94,6 +96,7 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   if (write_file(sigout, sig, sizeof sig, false) != 0) return 1;
   std::printf("== signed with the root ==\n");
   print_anchor_lines(&a, false);
+  print_trust_lines(&t);
   std::printf("  message: %s (%llu bytes)\n  sha256: ", msg_path, size);
   phex(digest, sizeof digest);
   std::printf("\n  signature: ");

@@ -32,13 +32,15 @@ bool read_signature(const char* path, uint8_t sig[64]) {
 
 }  // namespace
 
-int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path) {
+int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path,
+               const cmd_options& o) {
   if (msg_path != nullptr && is_stdin(anchor_path) + is_stdin(msg_path) + is_stdin(sig_path) > 1) {
     print_error("ERROR: only one operand can be - (standard input)\n");
     return 1;
   }
-  vantiro_anchor a;
-  if (!read_anchor(anchor_path, &a)) return 1;
+  trusted_anchor t;
+  if (!read_trusted_anchor(anchor_path, o, &t)) return 1;
+  const vantiro_anchor& a = t.a;
   if (msg_path == nullptr) {
     if (a.has_sig == 0) {
       print_error("ERROR: %s is a raw key: it carries no self-signature to verify\n",
@@ -48,6 +50,7 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
     std::printf("== anchor verified ==\n");
     print_anchor_lines(&a, true);
     std::printf("  self-signature: valid\n");
+    print_trust_lines(&t);
     return 0;
   }
   uint8_t sig[64];
@@ -73,6 +76,7 @@ int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_pa
   std::printf("== signature verified ==\n");
   print_anchor_lines(&a, true);
   std::printf("  self-signature: %s\n", a.has_sig != 0 ? "valid" : "none (a raw key)");
+  print_trust_lines(&t);
   std::printf("  message: %s (%llu bytes)\n", shown(msg_path), size);
   return 0;
 }

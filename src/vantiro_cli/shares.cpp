@@ -268,4 +268,13 @@ bool rebuild_anchored_root(const vantiro_anchor* a, int k, char** paths, uint8_t
   return false;
 }
 
+bool rebuild_root_for(const vantiro_anchor* a, int k, char** paths, const cmd_options& o,
+                      uint8_t* root) {
+  share_source src;
+  if (!open_share_source(o, a, &src)) return false;
+  const bool ok = rebuild_anchored_root(a, k, paths, root, nullptr, &src);
+  close_share_source(&src);
+  return ok;
+}
+
 }  // namespace cli

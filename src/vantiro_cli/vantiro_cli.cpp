@@ -53,6 +53,12 @@ constexpr unsigned kOptGpg = 1u << 4;
 constexpr unsigned kOptHash = 1u << 5;
 constexpr unsigned kOptFiles = 1u << 6;
 constexpr unsigned kOptTranscript = 1u << 7;
+constexpr unsigned kOptPin = 1u << 8;
+constexpr unsigned kOptChain = 1u << 9;
+constexpr unsigned kOptRevoked = 1u << 10;
+constexpr unsigned kOptReason = 1u << 11;
+// What a relying party gives where an anchor is read.
+constexpr unsigned kOptTrust = kOptPin | kOptChain | kOptRevoked;
 
 using options = cli::cmd_options;
 
@@ -102,6 +108,23 @@ const option_row kOptions[] = {
      "--transcript <file>  append this run's entry, signed by the root, to the ceremony's\n"
      "    transcript (created when absent; mint starts a new one)",
      nullptr},
+    {"--pin", kOptPin, "<key>", &options::pin, nullptr, nullptr,
+     "--pin <key>  accept only an anchor of this key (64 hex digits, or a file holding a key\n"
+     "    or an anchor) or one reached from it by --chain statements; of several records in\n"
+     "    the anchor input, the newest reachable is used",
+     nullptr},
+    {"--chain", kOptChain, "<statement>", nullptr, &options::chain, &options::chain_count,
+     "--chain <statement>  a successor statement (or a file of statements, revocations\n"
+     "    too) leading from the pinned key; any number",
+     nullptr},
+    {"--revoked", kOptRevoked, "<statement>", nullptr, &options::revoked, &options::revoked_count,
+     "--revoked <statement>  a revocation: its key, and every key reached through it, is\n"
+     "    refused; any number",
+     nullptr},
+    {"--reason", kOptReason, "<text>", &options::reason, nullptr, nullptr,
+     "--reason <text>  why the root is revoked: one line of printable ASCII, at most 200\n"
+     "    bytes (default \"revoked by its custodians\")",
+     nullptr},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -141,10 +164,10 @@ int run_sign(const options& o, int argc, char** argv) {
   return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3, o);
 }
 
-int run_verify(const options&, int argc, char** argv) {
+int run_verify(const options& o, int argc, char** argv) {
   if (argc == 2) return kShowUsage;
-  return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr)
-                   : cli::cmd_verify(argv[0], argv[1], argv[2]);
+  return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr, o)
+                   : cli::cmd_verify(argv[0], argv[1], argv[2], o);
 }
 
 int run_reshare(const options& o, int argc, char** argv) {
@@ -162,6 +185,14 @@ int run_transcript(const options& o, int, char** argv) {
 
 int run_check(const options& o, int argc, char** argv) {
   return cli::cmd_check(argv[0], argv[1], argc - 2, argv + 2, o);
+}
+
+int run_successor(const options& o, int argc, char** argv) {
+  return cli::cmd_successor(argv[0], argv[1], argv[2], argc - 3, argv + 3, o);
+}
+
+int run_revoke(const options& o, int argc, char** argv) {
+  return cli::cmd_revoke(argv[0], argv[1], argc - 2, argv + 2, o);
 }
 
 const command_row kCommands[] = {
@@ -185,12 +216,13 @@ const command_row kCommands[] = {
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTranscript, 0, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTrust | kOptTranscript, 0,
+     run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
      "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
-     1, 3, kOptHelp, 0, run_verify},
+     1, 3, kOptHelp | kOptTrust, 0, run_verify},
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
@@ -205,7 +237,17 @@ const command_row kCommands[] = {
     {"check", "<anchor> <split-record> [<share>...]",
      "Checks the split record under the anchor's key, prints the split, and checks each\n"
      "share given against it, alone: combining nothing and writing nothing.",
-     2, -1, kOptHelp | kOptKey | kOptGpg, 0, run_check},
+     2, -1, kOptHelp | kOptKey | kOptGpg | kOptTrust, 0, run_check},
+    {"successor", "<old-anchor> <new-anchor> <out> <share1> <share2> ...",
+     "The old root, rebuilt in memory from its shares, signs a successor statement for the\n"
+     "new anchor into the new file out: relying parties who pinned the old key follow it\n"
+     "to the new one (--chain).",
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_successor},
+    {"revoke", "<anchor> <out> <share1> <share2> ...",
+     "The root, rebuilt in memory from its shares, signs its own revocation into the new\n"
+     "owner-only file out: relying parties given it (--revoked) refuse its key and every\n"
+     "key it vouched for.",
+     4, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptReason, 0, run_revoke},
     {"transcript", "<file> <anchor>",
      "Checks a ceremony's transcript under the anchor's key: every entry's layout, number,\n"
      "chain to the entry before and signature; prints a line per entry and the head.",

@@ -342,24 +342,19 @@ int vantiro_key_has_small_order(const uint8_t key[VANTIRO_KEY_SIZE]) {
   return hit;
 }
 
-int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, int* found) {
-  if (found != nullptr) *found = 0;
-  if (data == nullptr || out == nullptr) return VANTIRO_ANCHOR_NONE;
-  if (len > VANTIRO_ANCHOR_TEXT_MAX) return VANTIRO_ANCHOR_TOO_LARGE;
-  if (len == VANTIRO_KEY_SIZE) {  // operator.pub: the raw key, nothing to check it by
-    if (found != nullptr) *found = 1;
-    if (vantiro_key_has_small_order(data) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
-    vantiro_anchor a{};
-    std::memcpy(a.key, data, sizeof a.key);
-    *out = a;
-    return 0;
-  }
+namespace {
 
+// The anchor records of a text, the same record counted once, with the owner each was
+// first seen under (for the first VANTIRO_TRUST_MAX_ANCHORS).
+struct Collected {
   Record seen[kMaxRecords];
   bool owned[kMaxRecords];  // seen under a "_key" owner, not only with no owner at all
+  Name owner[VANTIRO_TRUST_MAX_ANCHORS];
   size_t count = 0;
+};
+
+void collect(const uint8_t* data, size_t len, Collected* c) {
   Name origin, current;  // $ORIGIN, and the owner of the last line that named one
-  Name first;            // the owner of the first anchor record that has one
   const char* p = reinterpret_cast<const char*>(data);
   size_t i = len >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   while (i < len) {
@@ -376,38 +371,80 @@ int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, i
     if (line.kind != Line::Record) continue;
     const Name& owner = current.set ? current : origin;
     if (owner.set && !owner.anchor()) continue;
-    if (!first.set) first = owner;
     size_t j = 0;
-    while (j < count && std::memcmp(&seen[j], &line.rec, sizeof line.rec) != 0) ++j;
-    if (j == count && count < kMaxRecords) {  // the bound is never hit
-      seen[count] = line.rec;
-      owned[count++] = false;
+    while (j < c->count && std::memcmp(&c->seen[j], &line.rec, sizeof line.rec) != 0) ++j;
+    if (j == c->count && c->count < kMaxRecords) {  // the bound is never hit
+      c->seen[c->count] = line.rec;
+      c->owned[c->count++] = false;
     }
-    if (j < count) owned[j] = owned[j] || owner.set;
+    if (j < c->count && !c->owned[j] && owner.set && j < VANTIRO_TRUST_MAX_ANCHORS)
+      c->owner[j] = owner;
+    if (j < c->count) c->owned[j] = c->owned[j] || owner.set;
   }
   // A record with no owner is an anchor only where the text names no owner anywhere
   // (dig +short, the record alone): in a zone file it would be the record of a name
   // the text does not show.
   if (current.set || origin.set) {
     size_t kept = 0;
-    for (size_t j = 0; j < count; ++j)
-      if (owned[j]) seen[kept++] = seen[j];
-    count = kept;
+    for (size_t j = 0; j < c->count; ++j) {
+      if (!c->owned[j]) continue;
+      if (j < VANTIRO_TRUST_MAX_ANCHORS) c->owner[kept] = c->owner[j];
+      c->seen[kept++] = c->seen[j];
+    }
+    c->count = kept;
   }
+}
 
-  if (found != nullptr) *found = static_cast<int>(count);
-  if (count == 0) return VANTIRO_ANCHOR_NONE;
-  // Two different records are refused as such whatever their keys: the text does not
-  // name one anchor.
-  if (count > 1) return VANTIRO_ANCHOR_SEVERAL;
-  if (vantiro_key_has_small_order(seen[0].key) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
+vantiro_anchor anchor_of(const Record& r, const Name& owner) {
   vantiro_anchor a{};
-  std::memcpy(a.key, seen[0].key, sizeof a.key);
-  std::memcpy(a.sig, seen[0].sig, sizeof a.sig);
+  std::memcpy(a.key, r.key, sizeof a.key);
+  std::memcpy(a.sig, r.sig, sizeof a.sig);
   a.has_sig = 1;
-  if (first.set) std::memcpy(a.owner, first.s, first.n);
+  if (owner.set && owner.fits) std::memcpy(a.owner, owner.s, owner.n);
+  return a;
+}
+
+// A raw public key (operator.pub): nothing to check it by.
+int raw_key(const uint8_t* data, vantiro_anchor* out) {
+  if (vantiro_key_has_small_order(data) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
+  vantiro_anchor a{};
+  std::memcpy(a.key, data, sizeof a.key);
   *out = a;
   return 0;
+}
+
+}  // namespace
+
+int vantiro_anchor_parse_all(const uint8_t* data, size_t len, vantiro_anchor* out, int cap,
+                             int* count) {
+  if (count != nullptr) *count = 0;
+  if (data == nullptr || out == nullptr || count == nullptr || cap < 1) return VANTIRO_ANCHOR_NONE;
+  if (len > VANTIRO_ANCHOR_TEXT_MAX) return VANTIRO_ANCHOR_TOO_LARGE;
+  if (len == VANTIRO_KEY_SIZE) {
+    *count = 1;
+    return raw_key(data, out);
+  }
+  Collected c;
+  collect(data, len, &c);
+  *count = static_cast<int>(c.count);
+  if (c.count == 0) return VANTIRO_ANCHOR_NONE;
+  if (c.count > static_cast<size_t>(cap) || c.count > VANTIRO_TRUST_MAX_ANCHORS)
+    return VANTIRO_ANCHOR_SEVERAL;
+  for (size_t j = 0; j < c.count; ++j)
+    if (vantiro_key_has_small_order(c.seen[j].key) != 0) return VANTIRO_ANCHOR_SMALL_ORDER;
+  for (size_t j = 0; j < c.count; ++j) out[j] = anchor_of(c.seen[j], c.owner[j]);
+  return 0;
+}
+
+int vantiro_anchor_parse(const uint8_t* data, size_t len, vantiro_anchor* out, int* found) {
+  int count = 0;
+  vantiro_anchor a{};
+  // Two different records are refused as such whatever their keys: the text does not
+  // name one anchor.
+  const int rc = out == nullptr ? VANTIRO_ANCHOR_NONE : vantiro_anchor_parse_all(data, len, &a, 1, &count);
+  if (found != nullptr) *found = count;
+  if (rc == 0) *out = a;
+  return rc;
 }
 
 int vantiro_anchor_verify(const vantiro_anchor* a) {

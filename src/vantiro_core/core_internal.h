@@ -50,3 +50,22 @@ struct core_lines {
 bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* out, size_t n);
 // A decimal of 1 to 3 digits without a leading zero, at most 255.
 bool core_small_decimal(const char* s, size_t len, int* v);
+// Whether the len characters at s begin with the NUL-terminated prefix.
+bool core_starts(const char* s, size_t len, const char* prefix);
+// Text a line may hold after its label: no control character (the line feed ends it).
+bool core_printable(const char* s, size_t len);
+// "YYYY-MM-DDTHH:MM:SSZ" exactly.
+bool core_utc_time(const char* s, size_t len);
+
+// The line that ends every signed text: "signature: <128 hex>\n".
+constexpr char CORE_SIG_LABEL[] = "signature: ";
+constexpr size_t CORE_SIG_LINE = sizeof CORE_SIG_LABEL - 1 + 128 + 1;
+// Whether sig is the Ed25519ctx signature by key, under the NUL-terminated context, of the
+// len bytes of body.
+bool core_text_verify(const char* context, const uint8_t key[32], const char* body, size_t len,
+                      const uint8_t sig[64]);
+// Signs out[0..*at) with the 64-byte root under context (Ed25519ctx) and appends the
+// signature line; false, nothing appended, when it does not fit in cap. sig, when not null,
+// receives the signature.
+bool core_append_signature(const uint8_t* root, const char* context, char* out, size_t cap,
+                           size_t* at, uint8_t* sig = nullptr);

@@ -55,7 +55,7 @@ struct sealing {
 // with seal, the shares sealed to their custodians, and records wiped.
 int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size,
          vantiro_split_record* rec, char* out, size_t cap, size_t* len, const sealing* seal,
-         uint8_t* root_out) {
+         vantiro_mint_revocation* revocation, uint8_t* root_out) {
   if (n < t || t <= 1 || n > VANTIRO_MAX_SHARES || pub == nullptr || records == nullptr ||
       anchor == nullptr)
     return -1;
@@ -88,6 +88,9 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
   int rc = vantiro_split(n, t, root, records);  // leaves records untouched on failure
   if (rc == 0) {
     if (rec != nullptr) rc = vantiro_split_record_new(root, t, n, records, rec, out, cap, len);
+    if (rc == 0 && revocation != nullptr)
+      rc = vantiro_revocation_make(root, revocation->time, VANTIRO_MINT_REASON, revocation->text,
+                                   sizeof revocation->text, &revocation->len);
     for (size_t i = 0; rc == 0 && seal != nullptr && i < static_cast<size_t>(n); ++i)
       rc = vantiro_share_seal(seal->forms != nullptr ? seal->forms[i] : uint8_t{VANTIRO_FORM_SEALED},
                               root, rec->split, t, records + i * VANTIRO_RECORD_SIZE,
@@ -107,24 +110,26 @@ int mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anch
 
 int vantiro_mint(int n, int t, uint8_t* pub, uint8_t* records, char* anchor, size_t anchor_size) {
   return mint(n, t, pub, records, anchor, anchor_size, nullptr, nullptr, 0, nullptr, nullptr,
-              nullptr);
+              nullptr, nullptr);
 }
 
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
-                          size_t* len, uint8_t* root_out) {
+                          size_t* len, vantiro_mint_revocation* revocation, uint8_t* root_out) {
   if (rec == nullptr || out == nullptr || len == nullptr) return -1;
-  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, nullptr, root_out);
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, nullptr, revocation,
+              root_out);
 }
 
 int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, uint8_t* records,
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
                         size_t* sealed_len, const uint8_t* forms, const openpgp_cert* certs,
-                        uint8_t* root_out) {
+                        vantiro_mint_revocation* revocation, uint8_t* root_out) {
   if (recipients == nullptr || rec == nullptr || out == nullptr || len == nullptr ||
       sealed == nullptr || sealed_len == nullptr)
     return -1;
   const sealing seal{recipients, forms, certs, sealed, sealed_len};
-  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal, root_out);
+  return mint(n, t, pub, records, anchor, anchor_size, rec, out, cap, len, &seal, revocation,
+              root_out);
 }

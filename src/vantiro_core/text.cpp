@@ -60,3 +60,51 @@ bool core_small_decimal(const char* s, size_t len, int* v) {
   *v = x;
   return true;
 }
+
+bool core_starts(const char* s, size_t len, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  return len >= n && std::memcmp(s, prefix, n) == 0;
+}
+
+bool core_printable(const char* s, size_t len) {
+  for (size_t i = 0; i < len; ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 || c == 0x7f) return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool is_digits(const char* s, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (s[i] < '0' || s[i] > '9') return false;
+  return true;
+}
+
+}  // namespace
+
+bool core_utc_time(const char* s, size_t len) {
+  return len == 20 && is_digits(s, 4) && s[4] == '-' && is_digits(s + 5, 2) && s[7] == '-' &&
+         is_digits(s + 8, 2) && s[10] == 'T' && is_digits(s + 11, 2) && s[13] == ':' &&
+         is_digits(s + 14, 2) && s[16] == ':' && is_digits(s + 17, 2) && s[19] == 'Z';
+}
+
+bool core_text_verify(const char* context, const uint8_t key[32], const char* body, size_t len,
+                      const uint8_t sig[64]) {
+  return ed25519ctx_verify(key, reinterpret_cast<const uint8_t*>(context), std::strlen(context),
+                           reinterpret_cast<const uint8_t*>(body), len, sig) == 0;
+}
+
+bool core_append_signature(const uint8_t* root, const char* context, char* out, size_t cap,
+                           size_t* at, uint8_t* sig) {
+  if (cap - *at < CORE_SIG_LINE) return false;
+  uint8_t s[64];
+  ed25519ctx_sign(root, reinterpret_cast<const uint8_t*>(context), std::strlen(context),
+                  reinterpret_cast<const uint8_t*>(out), *at, s);
+  core_append(out, cap, at, CORE_SIG_LABEL);
+  core_append_hex(out, cap, at, s, sizeof s);
+  core_append(out, cap, at, "\n");
+  if (sig != nullptr) std::memcpy(sig, s, sizeof s);
+  return true;
+}

@@ -9,40 +9,15 @@
 namespace {
 
 constexpr char kHead[] = "vantiro transcript v1";
-constexpr char kSigLabel[] = "signature: ";
-
-bool starts(const char* s, size_t len, const char* prefix) {
-  const size_t n = std::strlen(prefix);
-  return len >= n && std::memcmp(s, prefix, n) == 0;
-}
-
-// Text a line may hold after its label: no control character (the line feed ends it).
-bool printable(const char* s, size_t len) {
-  for (size_t i = 0; i < len; ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c < 0x20 || c == 0x7f) return false;
-  }
-  return true;
-}
-
-bool is_digits(const char* s, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (s[i] < '0' || s[i] > '9') return false;
-  return true;
-}
-
-// "YYYY-MM-DDTHH:MM:SSZ".
-bool utc_time(const char* s, size_t len) {
-  return len == 20 && is_digits(s, 4) && s[4] == '-' && is_digits(s + 5, 2) && s[7] == '-' &&
-         is_digits(s + 8, 2) && s[10] == 'T' && is_digits(s + 11, 2) && s[13] == ':' &&
-         is_digits(s + 14, 2) && s[16] == ':' && is_digits(s + 17, 2) && s[19] == 'Z';
-}
 
 // An entry number: 1 to 999999999, no leading zero.
 bool entry_number(const char* s, size_t len, int* n) {
-  if (len == 0 || len > 9 || s[0] == '0' || !is_digits(s, len)) return false;
+  if (len == 0 || len > 9 || s[0] == '0') return false;
   int v = 0;
-  for (size_t i = 0; i < len; ++i) v = v * 10 + (s[i] - '0');
+  for (size_t i = 0; i < len; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    v = v * 10 + (s[i] - '0');
+  }
   *n = v;
   return true;
 }
@@ -53,7 +28,7 @@ bool file_line(const char* s, size_t len, const char* label) {
   uint8_t digest[32];
   return len > l + 65 && std::memcmp(s, label, l) == 0 &&
          vantiro_unhex(s + l, 64, digest) == 0 && s[l + 64] == ' ' &&
-         printable(s + l + 65, len - l - 65);
+         core_printable(s + l + 65, len - l - 65);
 }
 
 // Reads one entry at the start of text, strictly; its fields into e and its length
@@ -64,17 +39,17 @@ bool read_entry(const char* text, size_t n, vantiro_transcript_entry* e, uint8_t
   const char* p = nullptr;
   size_t l = 0;
   if (!(r.line(&p, &l) && l == sizeof kHead - 1 && std::memcmp(p, kHead, l) == 0)) return false;
-  if (!(r.line(&p, &l) && starts(p, l, "entry: ") && entry_number(p + 7, l - 7, &e->number)))
+  if (!(r.line(&p, &l) && core_starts(p, l, "entry: ") && entry_number(p + 7, l - 7, &e->number)))
     return false;
   if (!(r.line(&p, &l) && core_labelled_hex(p, l, "previous: ", previous, 32))) return false;
   if (!(r.line(&p, &l) && core_labelled_hex(p, l, "key: ", key, 32))) return false;
-  if (!(r.line(&p, &l) && starts(p, l, "time: ") && utc_time(p + 6, l - 6))) return false;
+  if (!(r.line(&p, &l) && core_starts(p, l, "time: ") && core_utc_time(p + 6, l - 6))) return false;
   e->time = p + 6;
-  if (!(r.line(&p, &l) && starts(p, l, "program: vantiro-cli ") && l > 21 && printable(p, l)))
+  if (!(r.line(&p, &l) && core_starts(p, l, "program: vantiro-cli ") && l > 21 && core_printable(p, l)))
     return false;
   uint8_t program[32];
   if (!(r.line(&p, &l) && core_labelled_hex(p, l, "program sha256: ", program, 32))) return false;
-  if (!(r.line(&p, &l) && starts(p, l, "command: ") && l > 9 && printable(p, l))) return false;
+  if (!(r.line(&p, &l) && core_starts(p, l, "command: ") && l > 9 && core_printable(p, l))) return false;
   e->command = p + 9;
   e->command_len = l - 9;
   // The file lines, each kind in its place: read, then custodian, then wrote.
@@ -85,7 +60,7 @@ bool read_entry(const char* text, size_t n, vantiro_transcript_entry* e, uint8_t
   e->wrote_count = 0;
   for (;;) {
     if (!r.line(&p, &l)) return false;
-    while (kind < 3 && !starts(p, l, kFiles[kind])) ++kind;
+    while (kind < 3 && !core_starts(p, l, kFiles[kind])) ++kind;
     if (kind == 3) break;
     if (!file_line(p, l, kFiles[kind])) return false;
     if (kind == 2) {
@@ -95,23 +70,21 @@ bool read_entry(const char* text, size_t n, vantiro_transcript_entry* e, uint8_t
     }
   }
   uint8_t message_sig[64];
-  if (starts(p, l, "message signature: ")) {
+  if (core_starts(p, l, "message signature: ")) {
     if (!core_labelled_hex(p, l, "message signature: ", message_sig, 64) || !r.line(&p, &l))
       return false;
   }
-  if (!(starts(p, l, "result: ") && l > 8 && printable(p, l))) return false;
+  if (!(core_starts(p, l, "result: ") && l > 8 && core_printable(p, l))) return false;
   e->result = p + 8;
   e->result_len = l - 8;
   *body_len = r.i;
-  if (!(r.line(&p, &l) && core_labelled_hex(p, l, kSigLabel, sig, 64))) return false;
+  if (!(r.line(&p, &l) && core_labelled_hex(p, l, CORE_SIG_LABEL, sig, 64))) return false;
   *len = r.i;
   return true;
 }
 
 bool verify_entry(const uint8_t key[32], const char* body, size_t len, const uint8_t sig[64]) {
-  return ed25519ctx_verify(key, reinterpret_cast<const uint8_t*>(VANTIRO_TRANSCRIPT_CONTEXT),
-                           sizeof VANTIRO_TRANSCRIPT_CONTEXT - 1,
-                           reinterpret_cast<const uint8_t*>(body), len, sig) == 0;
+  return core_text_verify(VANTIRO_TRANSCRIPT_CONTEXT, key, body, len, sig);
 }
 
 }  // namespace
@@ -167,17 +140,10 @@ int vantiro_transcript_sign(const uint8_t root[VANTIRO_ROOT_SIZE], const char* b
   if (root == nullptr || body == nullptr || out == nullptr || len == nullptr || head == nullptr)
     return -1;
   if (!core_root_is_consistent(root)) return -3;
-  const size_t sig_line = sizeof kSigLabel - 1 + 128 + 1;
-  if (body_len > cap || cap - body_len < sig_line) return -1;
-  uint8_t sig[64];
-  ed25519ctx_sign(root, reinterpret_cast<const uint8_t*>(VANTIRO_TRANSCRIPT_CONTEXT),
-                  sizeof VANTIRO_TRANSCRIPT_CONTEXT - 1, reinterpret_cast<const uint8_t*>(body),
-                  body_len, sig);
+  if (body_len > cap || cap - body_len < CORE_SIG_LINE) return -1;
   std::memcpy(out, body, body_len);
   size_t at = body_len;
-  core_append(out, cap, &at, kSigLabel);
-  core_append_hex(out, cap, &at, sig, sizeof sig);
-  core_append(out, cap, &at, "\n");
+  core_append_signature(root, VANTIRO_TRANSCRIPT_CONTEXT, out, cap, &at);
   // What is signed must read back as an entry of this root, under its signature.
   vantiro_transcript_entry e{};
   uint8_t previous[32], key[32], read_sig[64];

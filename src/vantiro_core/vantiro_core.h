@@ -208,13 +208,16 @@ int vantiro_split_record_check(const vantiro_split_record* rec,
 int vantiro_split_record_check_fingerprint(const vantiro_split_record* rec, int x,
                                            const uint8_t fingerprint[32]);
 
+struct vantiro_mint_revocation;
 // vantiro_mint, and the record of the new split in rec and out as vantiro_split_record_new
-// makes it, while the root is still in memory. On failure nothing is left in records.
-// With root_out, a copy of the root goes there on success, for the caller to sign the
-// ceremony's transcript with and then wipe.
+// makes it, while the root is still in memory; with revocation, also the root's revocation
+// (vantiro_revocation_make, reason VANTIRO_MINT_REASON). On failure nothing is left in
+// records. With root_out, a copy of the root goes there on success, for the caller to sign
+// the ceremony's transcript with and then wipe.
 int vantiro_mint_recorded(int n, int t, uint8_t* pub, uint8_t* records, char* anchor,
                           size_t anchor_size, vantiro_split_record* rec, char* out, size_t cap,
-                          size_t* len, uint8_t* root_out = nullptr);
+                          size_t* len, vantiro_mint_revocation* revocation = nullptr,
+                          uint8_t* root_out = nullptr);
 
 // ---- Custodian keys and sealed shares ---------------------------------------------------
 // A custodian holds an X25519 key pair; a sealed share is one share record sealed to the
@@ -288,7 +291,7 @@ int vantiro_sealed_share_parse(const uint8_t* text, size_t len, vantiro_sealed_s
 int vantiro_sealed_share_open(const vantiro_sealed_share* s, const uint8_t sk[32],
                               uint8_t record[VANTIRO_RECORD_SIZE]);
 
-// vantiro_mint_recorded, with each of the n records sealed to recipients[i] (n * 32
+// vantiro_mint_recorded (revocation too), with each of the n records sealed to recipients[i] (n * 32
 // bytes, which must be usable keys) or, for VANTIRO_FORM_OPENPGP, to certs[i], in the form
 // forms[i] (all VANTIRO_FORM_SEALED when forms is null) into sealed[i] (each VANTIRO_SEALED_TEXT_MAX bytes, lengths in
 // sealed_len[i]) while the root lives. No record leaves: records is the
@@ -298,7 +301,9 @@ int vantiro_mint_sealed(int n, int t, const uint8_t* recipients, uint8_t* pub, u
                         char* anchor, size_t anchor_size, vantiro_split_record* rec, char* out,
                         size_t cap, size_t* len, char (*sealed)[VANTIRO_SEALED_TEXT_MAX],
                         size_t* sealed_len, const uint8_t* forms = nullptr,
-                        const openpgp_cert* certs = nullptr, uint8_t* root_out = nullptr);
+                        const openpgp_cert* certs = nullptr,
+                        vantiro_mint_revocation* revocation = nullptr,
+                        uint8_t* root_out = nullptr);
 
 // ---- Share texts and age shares ---------------------------------------------------------
 // A share text is one share record in the clear under the header of its root, split,
@@ -491,3 +496,97 @@ int vantiro_sign_end(vantiro_signer* s, const uint8_t key[32], uint8_t sig[64],
                      uint8_t digest[32]);
 // Wipes the signer of a caller that stops half-way.
 void vantiro_sign_abort(vantiro_signer* s);
+
+// ---- Succession and revocation ----------------------------------------------------------
+// A root vouches for the root that succeeds it, and can declare itself dead:
+//
+//   vantiro successor v1                vantiro revocation v1
+//   key: <64 hex: the old key>          key: <64 hex>
+//   successor: <64 hex: the new key>    time: <YYYY-MM-DDTHH:MM:SSZ>
+//   anchor: <the new anchor's record>   reason: <one line of printable ASCII>
+//   time: <YYYY-MM-DDTHH:MM:SSZ>        signature: <128 hex>
+//   signature: <128 hex>
+//
+// Each signature is Ed25519ctx by the root of the key line, its context the first line,
+// over every byte before "signature: ". Every line ends in one line feed; a statement is at
+// most VANTIRO_STATEMENT_TEXT_MAX bytes. The successor's anchor line is "k=<its key> s=<its
+// self-signature>", exactly as published.
+constexpr size_t VANTIRO_STATEMENT_TEXT_MAX = 1024;
+constexpr char VANTIRO_SUCCESSOR_CONTEXT[] = "vantiro successor v1";
+constexpr char VANTIRO_REVOCATION_CONTEXT[] = "vantiro revocation v1";
+constexpr size_t VANTIRO_REASON_MAX = 200;
+// The reason of the revocation that mint makes while the new root is in memory.
+constexpr char VANTIRO_MINT_REASON[] = "made at mint: the root is lost or compromised";
+// The revocation a mint makes: its time in, the statement out.
+struct vantiro_mint_revocation {
+  const char* time;
+  char text[VANTIRO_STATEMENT_TEXT_MAX];
+  size_t len;
+};
+
+enum : int { VANTIRO_SUCCESSOR = 1, VANTIRO_REVOCATION = 2 };
+struct vantiro_statement {
+  int kind;                               // VANTIRO_SUCCESSOR or VANTIRO_REVOCATION
+  uint8_t key[VANTIRO_KEY_SIZE];          // the key that signs it
+  uint8_t successor[VANTIRO_KEY_SIZE];    // successor: the new key
+  uint8_t anchor_sig[VANTIRO_SIG_SIZE];   // successor: the new anchor's self-signature
+  char time[21];
+  char reason[VANTIRO_REASON_MAX + 1];    // revocation
+  uint8_t sig[VANTIRO_SIG_SIZE];
+};
+
+// 1 when reason is one line of printable ASCII, 1 to VANTIRO_REASON_MAX bytes; else 0.
+int vantiro_reason_ok(const char* reason);
+
+// The successor statement by the 64-byte root for the anchor next, dated time
+// ("YYYY-MM-DDTHH:MM:SSZ"), checked and written to out (at most cap bytes, no NUL; *len).
+// 0; -1 refused (next carries no self-signature, or one that does not verify; next's key
+// is the root's own; a malformed time; out too small); -3 the root is not a key pair; -4
+// the signature does not verify.
+int vantiro_successor_make(const uint8_t root[VANTIRO_ROOT_SIZE], const vantiro_anchor* next,
+                           const char* time, char* out, size_t cap, size_t* len);
+// The revocation of the 64-byte root, as vantiro_successor_make writes (its results); -1
+// also for a reason that vantiro_reason_ok refuses.
+int vantiro_revocation_make(const uint8_t root[VANTIRO_ROOT_SIZE], const char* time,
+                            const char* reason, char* out, size_t cap, size_t* len);
+
+// Reads the statement at the start of the len bytes at text, strictly, into out and its
+// length into *used: 0; -1 not a statement in the layout above (nothing of it past
+// VANTIRO_STATEMENT_TEXT_MAX bytes is read); -3 its signature does not verify under its key
+// line (out is written then, to name the key).
+int vantiro_statement_read(const uint8_t* text, size_t len, vantiro_statement* out,
+                           size_t* used);
+
+// Following statements from a pinned key to one of the anchors given.
+enum : int {
+  VANTIRO_TRUST_OK = 0,
+  VANTIRO_TRUST_REVOKED = 1,       // key is revoked by the statement
+  VANTIRO_TRUST_UNSIGNED = 2,      // the statement is not signed by key, where the chain stands
+  VANTIRO_TRUST_OTHER_ANCHOR = 3,  // the statement names the anchor of key, none given
+  VANTIRO_TRUST_UNREACHED = 4,     // no statement leads from key, the pin, to an anchor given
+};
+constexpr int VANTIRO_TRUST_MAX_STATEMENTS = 64;
+constexpr int VANTIRO_TRUST_MAX_ANCHORS = 8;
+struct vantiro_trust {
+  int why;                        // VANTIRO_TRUST_*
+  int anchor;                     // OK: the index of the anchor to use
+  int links;                      // OK: successor statements followed from the pin to it
+  int statement;                  // the statement a refusal is about, or -1
+  uint8_t key[VANTIRO_KEY_SIZE];  // the key a refusal names
+};
+// Accepts an anchor whose key is pin, or is reached from pin by successor statements, each
+// signed by the key before it and naming the next anchor's record exactly; of several, the
+// one reached through the most statements. A key that a revocation among the statements
+// revokes is not used, and no successor statement it signed is followed. The statements
+// must have been read by vantiro_statement_read with result 0. 0 with out->why OK; 1 with
+// why another code; -1 refused argument (counts beyond the bounds above).
+int vantiro_trust_check(const uint8_t pin[VANTIRO_KEY_SIZE], const vantiro_statement* statements,
+                        int count, const vantiro_anchor* anchors, int anchor_count,
+                        vantiro_trust* out);
+
+// Several anchor records in one text, as vantiro_anchor_parse reads them (owners resolved,
+// the same record counted once): up to cap into out, their number into *count. 0; or
+// VANTIRO_ANCHOR_NONE, _SMALL_ORDER (any record's key), _TOO_LARGE, and
+// VANTIRO_ANCHOR_SEVERAL when more than cap are found (*count then says how many).
+int vantiro_anchor_parse_all(const uint8_t* data, size_t len, vantiro_anchor* out, int cap,
+                             int* count);

@@ -29,6 +29,7 @@ OPTS = None
 SPLIT, TO, TO1, KEY, GPG, TR = ("[--split <split-record>] ", "[--to <pubfile>]... ",
                                 "[--to <pubfile>] ", "[--key <keyfile>]... ", "[--gpg] ",
                                 "[--transcript <file>] ")
+TRUST = "[--pin <key>] [--chain <statement>]... [--revoked <statement>]... "
 TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "recover": "<outkey> <share1> <share2> ...",
          "sign": "<anchor> <message> <sigout> <share1> <share2> ...",
@@ -37,15 +38,19 @@ TAKES = {"mint": "<n> <t> <fqdn> <outdir>",
          "reissue": "<x> <anchor> <outdir> <share1> <share2> ...",
          "check": "<anchor> <split-record> [<share>...]",
          "transcript": "<file> <anchor>",
+         "successor": "<old-anchor> <new-anchor> <out> <share1> <share2> ...",
+         "revoke": "<anchor> <out> <share1> <share2> ...",
          "keygen": "<keyout> <pubout>", "help": "[<command>]", "version": "no operands"}
 USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          f"  vantiro-cli mint {TO}{TR}{TAKES['mint']}\n"
          f"  vantiro-cli recover {SPLIT}{KEY}{GPG}{TR}{TAKES['recover']}\n"
-         f"  vantiro-cli sign {SPLIT}{KEY}{GPG}{TR}{TAKES['sign']}\n"
-         f"  vantiro-cli verify {TAKES['verify']}\n"
+         f"  vantiro-cli sign {SPLIT}{KEY}{GPG}{TR}{TRUST}{TAKES['sign']}\n"
+         f"  vantiro-cli verify {TRUST}{TAKES['verify']}\n"
          f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{GPG}{TR}{TAKES['reshare']}\n"
          f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TR}{TAKES['reissue']}\n"
-         f"  vantiro-cli check {KEY}{GPG}{TAKES['check']}\n"
+         f"  vantiro-cli check {KEY}{GPG}{TRUST}{TAKES['check']}\n"
+         f"  vantiro-cli successor {SPLIT}{KEY}{GPG}{TAKES['successor']}\n"
+         f"  vantiro-cli revoke {SPLIT}{KEY}{GPG}[--reason <text>] {TAKES['revoke']}\n"
          f"  vantiro-cli transcript [--files] {TAKES['transcript']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version [--hash]\n")
@@ -143,6 +148,21 @@ class CliCase(unittest.TestCase):
                 out[name] = (stat.S_IFMT(st.st_mode),)
         return out
 
+    def check_revocation(self, path, pub, reason):
+        """A revocation statement read and its signature checked here, by RFC 8032's
+        Ed25519ctx formulas: owner-only, strictly laid out, signed by the root of pub."""
+        self.assertMode(path, 0o600)
+        text = read(path)
+        m = re.fullmatch(rb"vantiro revocation v1\nkey: ([0-9a-f]{64})\n"
+                         rb"time: \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\nreason: (.*)\n"
+                         rb"signature: ([0-9a-f]{128})\n", text)
+        self.assertIsNotNone(m, text)
+        self.assertEqual((pub.hex(), reason), (m.group(1).decode(), m.group(2).decode()))
+        body = text[:text.index(b"signature: ")]
+        sig = bytes.fromhex(m.group(3).decode())
+        self.assertTrue(ed25519ctx_verify(pub, b"vantiro revocation v1", body, sig))
+        self.assertFalse(ed25519ctx_verify(pub, b"vantiro successor v1", body, sig))
+
     def need_posix(self):
         if OPTS.launcher or os.name != "posix":
             self.skipTest("needs POSIX symbolic links, FIFOs and /dev/full")
@@ -185,6 +205,8 @@ def expected_mint_report(t, n, fqdn, outdir, pub, anchor, share_paths):
         out.append(f"    x={x:3d} -> {path}  sha256={fp}...\n")
     split_id = read(os.path.join(outdir, "shares.txt")).decode().split("\n")[2][len("split: "):]
     out.append(f"  split record: {outdir}/shares.txt (split {split_id})\n")
+    out.append(f"  revocation: {outdir}/revoke.txt (owner-only): KEEP IT OFFLINE, apart from the "
+               "shares; publish it only if the root is lost or compromised\n")
     out.append(f"  The whole root is wiped. Any {t} shares reconstruct it. "
                "No network was touched.\n")
     out.append(f"  NOW: publish _key.{fqdn} + operator.pub; scatter the shares; then reconnect.\n")
@@ -206,6 +228,7 @@ class Dispatcher(CliCase):
                      ["sign", "a", "m", "o"], ["reshare", "3", "2", "a", "d", "s1"],
                      ["reissue", "4", "a", "d", "s1"], ["recover", "--", "--help"],
                      ["check", "a", "--key", "k"], ["version", "x"], ["keygen", "k"],
+                     ["successor", "a", "b", "o", "s1"], ["revoke", "a", "o", "s1"],
                      ["help", "a", "b"]):
             rc, out, err = self.run_cli(*args)
             self.assertEqual((1, "", wrong_count(args[0])), (rc, out, err), args)
@@ -253,6 +276,10 @@ class Dispatcher(CliCase):
                            "ERROR: --split is given twice\n"),
                           (["reissue", "--to", "a", "4", "a", "d", "s1", "s2", "--to", "b"],
                            "ERROR: --to is given twice\n"),
+                          (["verify", "--pin", "a", "--pin", "b", "x"],
+                           "ERROR: --pin is given twice\n"),
+                          (["revoke", "--pin", "p", "a", "o", "s1", "s2"],
+                           "ERROR: revoke does not take --pin\n"),
                           (["selftest", "--frob"], "ERROR: unknown option --frob\n")):
             self.assertEqual((1, "", err), self.run_cli(*args), args)
         self.assertEqual([], self.files(self.tmp))
@@ -320,13 +347,16 @@ class Mint(CliCase):
             self.assertMode(p, 0o600)
             shares.append((p, content))
         self.assertEqual(expected_mint_report(t, n, fqdn, outdir, pub, anchor, shares), out)
+        self.check_revocation(os.path.join(outdir, "revoke.txt"), pub,
+                              "made at mint: the root is lost or compromised")
         return pub, anchor
 
     def test_three_of_five(self):
         outdir, rc, out, err = self.mint(5, 3)
         self.assertEqual((0, ""), (rc, err))
-        self.assertEqual(["_key.txt", "operator.pub"] + [f"share-0{i}.share" for i in range(1, 6)]
-                         + ["shares.txt"], self.files(outdir))
+        self.assertEqual(["_key.txt", "operator.pub", "revoke.txt"]
+                         + [f"share-0{i}.share" for i in range(1, 6)] + ["shares.txt"],
+                         self.files(outdir))
         pub, anchor = self.check_minted(outdir, 5, 3, "example.com", out)
         if posix_modes():
             umask_default = 0o666 & ~self.current_umask()
@@ -348,7 +378,7 @@ class Mint(CliCase):
             outdir, rc, out, err = self.mint(n, t, outdir=self.path(f"o{n}{t}"))
             self.assertEqual((0, ""), (rc, err))
             self.check_minted(outdir, n, t, "example.com", out)
-            self.assertEqual(n + 3, len(self.files(outdir)))
+            self.assertEqual(n + 4, len(self.files(outdir)))
 
     def test_range_and_operand_refusals(self):
         cases = [("17", "2"), ("3", "1"), ("2", "3"), ("x", "2"), ("0", "0"), ("3x", "2"),
@@ -364,7 +394,7 @@ class Mint(CliCase):
         # Leading zeros are plain decimal digits.
         rc, _, err = self.run_cli("mint", "05", "003", "example.com", outdir)
         self.assertEqual((0, ""), (rc, err))
-        self.assertEqual(8, len(self.files(outdir)))
+        self.assertEqual(9, len(self.files(outdir)))
 
     def test_fqdn_must_be_a_dns_name(self):
         outdir = self.path("out")
@@ -475,7 +505,7 @@ class Mint(CliCase):
         shares = [n for n in on_disk if n.startswith("share-")]
         self.assertEqual(len(shares), len(re.findall(r"^    x=", out, re.M)))
         self.assertNotIn("NOW: publish", out)
-        self.assertIn(f"ERROR: {5 + 3 - len(on_disk)} file(s) not written; this ceremony is "
+        self.assertIn(f"ERROR: {5 + 4 - len(on_disk)} file(s) not written; this ceremony is "
                       "incomplete\n", err)
         self.assertIn(f"ERROR: only {len(shares)} of 5 shares were written, fewer than 3: this "
                       "root cannot be rebuilt; do not publish it\n", err)
@@ -530,14 +560,14 @@ class Mint(CliCase):
             outdir, rc, out, err = self.mint(2, 2, stdout=full)
         self.assertEqual((1, "ERROR: cannot write the report\n"), (rc, err))
         # The files stay: the shares are the only copy of the root.
-        self.assertEqual(5, len(self.files(outdir)))
+        self.assertEqual(6, len(self.files(outdir)))
 
     def test_directory_sync_failure(self):
         self.need_preload()
         outdir, rc, out, err = self.mint(3, 2, preload=True, env={"VT_FSYNC_DIR_FAIL": "1"})
         self.assertEqual((1, f"ERROR: cannot sync {outdir}\n"), (rc, err))
         self.assertTrue(out.endswith("then reconnect.\n"))
-        self.assertEqual(6, len(self.files(outdir)))
+        self.assertEqual(7, len(self.files(outdir)))
 
     def test_sync_and_close_failures_are_short_writes(self):
         self.need_preload()
@@ -559,6 +589,10 @@ class Mint(CliCase):
                  "_key.txt": lambda d: re.fullmatch(
                      rb'_key\.example\.org\. TXT "k=[0-9a-f]{64} s=[0-9a-f]{128}"\n', d),
                  "shares.txt": record,
+                 "revoke.txt": lambda d: re.fullmatch(
+                     rb"vantiro revocation v1\nkey: [0-9a-f]{64}\ntime: [0-9T:Z-]{20}\n"
+                     rb"reason: made at mint: the root is lost or compromised\n"
+                     rb"signature: [0-9a-f]{128}\n", d),
                  "c.key": lambda d: re.fullmatch(
                      rb"# created: [0-9T:Z-]{20}\n# public key: age1[0-9a-z]{58}\n"
                      rb"AGE-SECRET-KEY-1[0-9A-Z]{58}\n", d),
@@ -582,11 +616,11 @@ class Mint(CliCase):
             self.assertEqual(0, self.run_cli("keygen", self.path(f"k{i}"), self.path(f"p{i}"))[0])
             pubs += ["--to", self.path(f"p{i}")]
         for label, args, n, t, files, env in (
-                ("mint", ["mint", "5", "3", "example.org", "{o}"], 5, 3, 8, {}),
+                ("mint", ["mint", "5", "3", "example.org", "{o}"], 5, 3, 9, {}),
                 # No hard links, as on FAT: the file is renamed without replacing.
-                ("nolink", ["mint", "5", "3", "example.org", "{o}"], 5, 3, 8,
+                ("nolink", ["mint", "5", "3", "example.org", "{o}"], 5, 3, 9,
                  {"VT_LINK_FAIL": "1"}),
-                ("sealed", ["mint"] + pubs + ["3", "2", "example.org", "{o}"], 3, 2, 6, {}),
+                ("sealed", ["mint"] + pubs + ["3", "2", "example.org", "{o}"], 3, 2, 7, {}),
                 ("keygen", ["keygen", "{o}/c.key", "{o}/c.pub"], 0, 0, 2, {})):
             for step in range(1, 100):
                 outdir = self.path(f"{label}{step}")
@@ -1305,6 +1339,144 @@ class Custodians(CeremonyCase):
         self.assertEqual((1, "", "ERROR: 2 shares given; this split needs 3\n"), (rc, out, err))
 
 
+class Succession(CeremonyCase):
+    """Roots that follow each other: successor statements by the old root's shares, the
+    mint's revocation and one made later, and relying parties that pin a key and follow
+    the chain from it."""
+
+    def made(self, command, *args):
+        rc, out, err = self.run_cli(command, *args)
+        self.assertEqual((0, ""), (rc, err), args)
+        return out
+
+    def check_successor(self, path, old, new_anchor):
+        text = read(path)
+        m = re.fullmatch(rb"vantiro successor v1\nkey: ([0-9a-f]{64})\nsuccessor: ([0-9a-f]{64})\n"
+                         rb"anchor: (k=[0-9a-f]{64} s=[0-9a-f]{128})\ntime: [0-9T:Z-]{20}\n"
+                         rb"signature: ([0-9a-f]{128})\n", text)
+        self.assertIsNotNone(m, text)
+        self.assertEqual((old.hex(), new_anchor[2:66], new_anchor),
+                         tuple(g.decode() for g in m.groups()[:3]))
+        body = text[:text.index(b"signature: ")]
+        self.assertTrue(ed25519ctx_verify(old, b"vantiro successor v1", body,
+                                          bytes.fromhex(m.group(4).decode())))
+
+    def test_rollover_and_revocation_table(self):
+        r = {n: self.ceremony(3, 2, n) for n in "ABC"}
+        anchor = {n: read(f"{r[n][0]}/_key.txt").decode().split('"')[1] for n in r}
+        key = {n: r[n][1].hex() for n in r}
+        ab, bc, ac, cb = (self.path(f"{x}.txt") for x in ("ab", "bc", "ac", "cb"))
+        out = self.made("successor", f"{r['A'][0]}/_key.txt", f"{r['B'][0]}/_key.txt", ab,
+                        *r["A"][2][1:])
+        self.assertRegex(out, "== successor statement signed by the old root ==\n"
+                         f"  key: {key['A']}\n  successor: {key['B']}\n  time: [0-9T:Z-]{{20}}\n"
+                         f"  wrote statement -> {ab}\n  NOW: publish {ab} beside the new anchor; "
+                         "keep the old anchor record published until relying parties have moved.\n")
+        self.assertMode(ab, 0o666 & ~Mint.current_umask())
+        self.check_successor(ab, r["A"][1], anchor["B"])
+        for old, new, path in (("B", "C", bc), ("A", "C", ac), ("C", "B", cb)):
+            self.made("successor", f"{r[old][0]}/_key.txt", f"{r[new][0]}/_key.txt", path,
+                      *r[old][2][:2])
+        revoked_b = self.path("b-revoked.txt")
+        self.made("revoke", "--reason", "shares stolen", f"{r['B'][0]}/_key.txt", revoked_b,
+                  r["B"][2][2], r["B"][2][0])
+        self.check_revocation(revoked_b, r["B"][1], "shares stolen")
+        # Both records stand at the _key name during the rollover, as dig shows them.
+        dig = "".join(f'_key.example.com.\t3600\tIN\tTXT\t"{anchor[n]}"\n' for n in "AB")
+        dig = (";; ANSWER SECTION:\n" + dig).encode()
+        zone3 = self.message(dig + f'_key.example.com. TXT "{anchor["C"]}"\n'.encode(), "z3.txt")
+        b_only = f"{r['B'][0]}/_key.txt"
+        bundle = self.message(read(ab) + read(f"{r['A'][0]}/revoke.txt"), "bundle.txt")
+        forged = self.message(read(ab)[:-129] + ed25519ctx_sign(
+            b"\x07" * 32, b"vantiro successor v1", read(ab)[:-140]).hex().encode() + b"\n",
+            "forged.txt")
+        damaged = self.message(read(ab).replace(b"time: 2", b"time: 3"), "damaged.txt")
+        pin_a = f"{r['A'][0]}/operator.pub"
+        owner = "  owner: _key.example.com. (not covered by the signature)\n"
+
+        def used(n, links, *others):
+            return (0, f"== anchor verified ==\n  key: {key[n]}\n{owner}  self-signature: valid\n"
+                       f"  pinned: {key['A']}, reached through {links} successor statement(s)\n"
+                    + "".join(f"  not used: {key[o]} (another anchor record in the input)\n"
+                              for o in others), "")
+
+        def refused(err):
+            return (1, "", err)
+        revoked = ("ERROR: key {:.16}... was revoked ({}): trust must be re-established out of "
+                   "band\n")
+        for args, stdin, want in (
+                (["--pin", pin_a, "--chain", ab, "-"], dig, used("B", 1, "A")),
+                (["--pin", key["A"], "-"], dig, used("A", 0, "B")),
+                (["--pin", pin_a, "--chain", ab, "--chain", bc, zone3], b"", used("C", 2, "A", "B")),
+                (["--pin", pin_a, "--chain", ab, "--revoked", f"{r['C'][0]}/revoke.txt", b_only],
+                 b"", used("B", 1)),
+                (["--pin", pin_a, b_only], b"",
+                 refused(f"ERROR: {b_only} holds no anchor of the pinned key {key['A'][:16]}..., "
+                         "and no --chain statement leads to one\n")),
+                (["-"], dig, refused("ERROR: standard input holds 2 anchor records; give the one "
+                                     "to use\n")),
+                (["--chain", ab, b_only], b"",
+                 refused("ERROR: --chain needs --pin: the key the chain starts from\n")),
+                (["--pin", pin_a, "--chain", cb, b_only], b"",
+                 refused(f"ERROR: {cb} is not signed by {key['A'][:16]}...\n")),
+                (["--pin", pin_a, "--chain", forged, b_only], b"",
+                 refused(f"ERROR: {forged} is not signed by {key['A'][:16]}...\n")),
+                (["--pin", pin_a, "--chain", ac, b_only], b"",
+                 refused(f"ERROR: {ac} names anchor {key['C'][:16]}..., not the one given\n")),
+                (["--pin", pin_a, "--chain", damaged, b_only], b"",
+                 refused(f"ERROR: {damaged} is not signed by {key['A'][:16]}...\n")),
+                (["--pin", pin_a, "--chain", self.message(read(ab)[:200], "cut.txt"), b_only], b"",
+                 refused(f"ERROR: {self.path('cut.txt')} is not a successor or revocation "
+                         "statement (damaged, or another file)\n")),
+                (["--revoked", f"{r['A'][0]}/revoke.txt", f"{r['A'][0]}/_key.txt"], b"",
+                 refused(revoked.format(key["A"], "made at mint: the root is lost or compromised"))),
+                (["--pin", pin_a, "--chain", ab, "--revoked", f"{r['A'][0]}/revoke.txt", "-"], dig,
+                 refused(revoked.format(key["A"], "made at mint: the root is lost or compromised"))),
+                (["--pin", pin_a, "--chain", bundle, b_only], b"",
+                 refused(revoked.format(key["A"], "made at mint: the root is lost or compromised"))),
+                (["--pin", pin_a, "--chain", ab, "--chain", bc, "--revoked", revoked_b, zone3], b"",
+                 refused(revoked.format(key["B"], "shares stolen"))),
+                (["--pin", pin_a, "--revoked", ab, b_only], b"",
+                 refused(f"ERROR: {ab} is not a revocation statement\n"))):
+            self.assertEqual(want, self.run_cli("verify", *args, stdin=stdin), args)
+        # A signature by B's shares, made and checked through the chain from A; without the
+        # chain the pin keeps to A, under whose key it does not verify.
+        msg, sig = self.message(), self.path("b.sig")
+        rc, out, err = self.run_cli("sign", "--pin", pin_a, "--chain", ab, "-", msg, sig,
+                                    *r["B"][2][:2], stdin=dig)
+        self.assertEqual((0, ""), (rc, err))
+        self.assertIn(f"  key: {key['B']}\n  owner: _key.example.com.\n  pinned: {key['A']}, "
+                      "reached through 1 successor statement(s)\n", out)
+        self.assertEqual(0, self.run_cli("verify", "--pin", pin_a, "--chain", ab, "-", msg, sig,
+                                         stdin=dig)[0])
+        self.assertEqual(refused(f"ERROR: {sig} does not verify: not a signature of {msg} under "
+                                 f"key {key['A']}\n"),
+                         self.run_cli("verify", "--pin", pin_a, "-", msg, sig, stdin=dig))
+        # Refusals of the makers write nothing.
+        for args, err in (
+                (["successor", b_only, b_only, self.path("x"), *r["B"][2][:2]],
+                 "ERROR: the new anchor's key is the old one's: a root cannot succeed itself\n"),
+                (["successor", b_only, f"{r['C'][0]}/operator.pub", self.path("x"),
+                  *r["B"][2][:2]],
+                 f"ERROR: {r['C'][0]}/operator.pub is a raw key: give the new anchor record, "
+                 "whose self-signature shows its holders made it\n"),
+                (["successor", b_only, f"{r['C'][0]}/_key.txt", self.path("x"), *r["C"][2][:2]],
+                 f"ERROR: the shares rebuild key {key['C']}, not the anchor's key\n"),
+                (["successor", b_only, f"{r['C'][0]}/_key.txt", ab, *r["B"][2][:2]],
+                 f"ERROR: {ab} exists; nothing was written\n"),
+                (["revoke", "--reason", "x" * 201, b_only, self.path("x"), *r["B"][2][:2]],
+                 "ERROR: --reason must be one line of printable ASCII, at most 200 bytes\n"),
+                (["revoke", "--reason", "a\nb", b_only, self.path("x"), *r["B"][2][:2]],
+                 "ERROR: --reason must be one line of printable ASCII, at most 200 bytes\n"),
+                (["revoke", b_only, self.path("x"), r["B"][2][0]], wrong_count("revoke"))):
+            rc, out, e = self.run_cli(*args)
+            self.assertEqual((1, ""), (rc, out), args)
+            self.assertTrue(e.endswith(err), (args, e))
+            self.assertFalse(os.path.exists(self.path("x")))
+        self.made("revoke", b_only, self.path("default.txt"), *r["B"][2][1:])
+        self.check_revocation(self.path("default.txt"), r["B"][1], "revoked by its custodians")
+
+
 class SplitRecords(CeremonyCase):
     def record_lines(self, path):
         text = read(path)
@@ -1540,8 +1712,9 @@ class SealedShares(CeremonyCase):
         custodians = [self.keygen(f"c{i}") for i in range(1, 6)]
         outdir, pub, sealed, out = self.sealed_ceremony(custodians)
         anchor, record = f"{outdir}/_key.txt", f"{outdir}/shares.txt"
-        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in sealed] +
-                         ["shares.txt"], self.files(outdir))  # nothing in the clear
+        self.assertEqual(["_key.txt", "operator.pub", "revoke.txt"] +
+                         [os.path.basename(p) for p in sealed] + ["shares.txt"],
+                         self.files(outdir))  # nothing in the clear
         split = read(record).decode().split()[6]
         self.assertIn("  sealed shares (EACH OPENS ONLY WITH ITS CUSTODIAN'S KEY):\n", out)
         records = [self.check_sealed(p, pub, split, 3, x, custodians[x - 1][1], custodians[x - 1][0])
@@ -1740,8 +1913,8 @@ class AgeShares(CeremonyCase):
                                     "--to", k5[1], "5", "3", "example.com", outdir)
         self.assertEqual((0, ""), (rc, err))
         shares = [f"{outdir}/share-0{x}.{'age' if x < 4 else 'sealed'}" for x in range(1, 6)]
-        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in shares] +
-                         ["shares.txt"], self.files(outdir))
+        self.assertEqual(["_key.txt", "operator.pub", "revoke.txt"] +
+                         [os.path.basename(p) for p in shares] + ["shares.txt"], self.files(outdir))
         pub, anchor, record = read(f"{outdir}/operator.pub"), f"{outdir}/_key.txt", f"{outdir}/shares.txt"
         listed = read(record).decode()
         split = listed.split()[6]
@@ -1951,8 +2124,8 @@ class OpenPgpShares(CeremonyCase):
         self.assertEqual((0, ""), (rc, err))
         shares = [f"{outdir}/share-01.asc", f"{outdir}/share-02.asc", f"{outdir}/share-03.asc",
                   f"{outdir}/share-04.age", f"{outdir}/share-05.sealed"]
-        self.assertEqual(["_key.txt", "operator.pub"] + [os.path.basename(p) for p in shares] +
-                         ["shares.txt"], self.files(outdir))
+        self.assertEqual(["_key.txt", "operator.pub", "revoke.txt"] +
+                         [os.path.basename(p) for p in shares] + ["shares.txt"], self.files(outdir))
         anchor, record = f"{outdir}/_key.txt", f"{outdir}/shares.txt"
         listed = read(record).decode()
         for x, fpr in ((1, f1), (2, f2), (3, f3)):

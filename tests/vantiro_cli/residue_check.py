@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover, after sign, reshare and reissue, after keygen and the sealed mint, sign and
+recover, after sign, reshare, reissue, successor and revoke, after keygen and the sealed mint, sign and
 recover, and after a mint to an OpenPGP certificate and a sign --gpg, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
@@ -153,6 +153,20 @@ def core_at_exit(gdb, core, argv, cwd):
     return blob, p.stdout.decode("latin-1")
 
 
+def ctx_nonce(root, statement):
+    """The windows of the Ed25519ctx nonce with which root signed a statement file: its
+    context is the first line, its message every byte before "signature: "."""
+    context = statement.split(b"\n", 1)[0]
+    body = statement[:statement.index(b"signature: ")]
+    dom = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
+    nonce = hashlib.sha512(dom + hashlib.sha512(root[:32]).digest()[32:] + body).digest()
+    ell = 2**252 + 27742317777372353535851937790883648493
+    pats = windows("statement nonce", nonce)
+    pats.update(windows("statement nonce r",
+                        (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+    return pats
+
+
 def sha512_schedule_tail(block):
     """The last 16 words of the SHA-512 message schedule of one block, in native order: what
     a one-block compression leaves in its ring of words, from which the block can be run
@@ -191,20 +205,12 @@ def secrets_of_root(root, records):
 
 
 def transcript_secrets(root, path):
-    """The nonce of the Ed25519ctx signature on the transcript's last entry (and the root's
-    own secrets): what signing the entry leaves if it is not wiped."""
+    """The root's own secrets and the Ed25519ctx nonce of the transcript's last entry: what
+    signing the entry leaves if it is not wiped."""
     with open(path, "rb") as f:
         entry = f.read().split(b"\n\n")[-1]
-    body = entry[:entry.rindex(b"signature: ")]
-    context = b"vantiro transcript v1"
-    dom2 = b"SigEd25519 no Ed25519 collisions" + bytes([0, len(context)]) + context
-    prefix = hashlib.sha512(root[:32]).digest()[32:]
-    nonce = hashlib.sha512(dom2 + prefix + body).digest()
-    ell = 2**252 + 27742317777372353535851937790883648493
     pats = secrets_of_root(root, [])
-    pats.update(windows("transcript nonce SHA-512(dom2 || prefix || entry)", nonce))
-    pats.update(windows("transcript nonce r",
-                        (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+    pats.update(ctx_nonce(root, entry))
     return pats
 
 
@@ -468,8 +474,10 @@ def main():
         if root[32:] != pub or combine(records[2:]) != root:
             sys.exit("the checker's own recombination does not give operator.pub")
         anchor_hex = stdout.split(" s=")[1][:128].encode()
-        ok &= check("mint", blob, {**secrets_of_root(root, records),
-                                   **transcript_secrets(root, transcript)},
+        pats = secrets_of_root(root, records)
+        pats.update(ctx_nonce(root, read("revoke.txt")))
+        pats.update(transcript_secrets(root, transcript))
+        ok &= check("mint", blob, pats,
                     [("argv fqdn", MARKER_FQDN.encode()), ("anchor text", anchor_hex)])
 
         key = os.path.join(tmp, "root.key")
@@ -564,6 +572,25 @@ def main():
         with open(transcript, "rb") as f:
             if f.read().count(b"vantiro transcript v1\n") != 6:
                 sys.exit("the commands under gdb did not each append a transcript entry")
+        # successor and revoke: the rebuilt root signs a statement, for another root's anchor
+        # or against itself.
+        other = os.path.join(tmp, "other")
+        os.makedirs(other)
+        subprocess.run([cli, "mint", "2", "2", "other.example", other], check=True,
+                       capture_output=True)
+        for label, argv in (
+                ("successor", [cli, "successor", anchor, os.path.join(other, "_key.txt")]),
+                ("revoke", [cli, "revoke", "--reason", "residue check", anchor])):
+            written = os.path.join(tmp, label + ".txt")
+            blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, label + ".core"),
+                                   argv + [written] + shares, tmp)
+            if not os.path.exists(written):
+                sys.exit(f"{label} under gdb wrote no statement")
+            with open(written, "rb") as f:
+                statement = f.read()
+            pats = secrets_of_root(root, [records[0], records[2], records[4]])
+            pats.update(ctx_nonce(root, statement))
+            ok &= check(label, blob, pats, [("argv out", written.encode())])
         ok &= check_sealed(opts.gdb, cli, tmp)
         ok &= check_openpgp(opts.gdb, cli, tmp)
     finally:

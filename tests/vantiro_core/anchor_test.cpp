@@ -330,6 +330,21 @@ TEST(VantiroAnchor, EveryRecordOfTheLargestTextIsCounted) {
   int found = 0;
   EXPECT_EQ(VANTIRO_ANCHOR_SEVERAL, parse(text, &a, &found));
   EXPECT_EQ(330, found);
+  // Read all, the records keep their order and each its own owner; more than the room
+  // given are refused as several.
+  const std::string rec1 = text.substr(0, VANTIRO_ANCHOR_LEN);
+  const std::string rec2 = text.substr(VANTIRO_ANCHOR_LEN + 1, VANTIRO_ANCHOR_LEN);
+  const std::string zone = "$ORIGIN example.org.\n_key IN TXT \"" + rec2 + "\"\nwww IN A 1.2.3.4\n"
+                           "_key.b.example.org. TXT \"" + rec1 + "\"\n";
+  vantiro_anchor all[VANTIRO_TRUST_MAX_ANCHORS];
+  const auto* z = reinterpret_cast<const uint8_t*>(zone.data());
+  ASSERT_EQ(0, vantiro_anchor_parse_all(z, zone.size(), all, VANTIRO_TRUST_MAX_ANCHORS, &found));
+  ASSERT_EQ(2, found);
+  EXPECT_EQ(2, all[0].key[31]);
+  EXPECT_STREQ("_key.example.org.", all[0].owner);
+  EXPECT_EQ(1, all[1].key[31]);
+  EXPECT_STREQ("_key.b.example.org.", all[1].owner);
+  EXPECT_EQ(VANTIRO_ANCHOR_SEVERAL, vantiro_anchor_parse_all(z, zone.size(), all, 1, &found));
 }
 
 // Little-endian 255-bit numbers with the sign bit added.
