@@ -51,6 +51,8 @@ constexpr unsigned kOptTo = 1u << 2;
 constexpr unsigned kOptKey = 1u << 3;
 constexpr unsigned kOptGpg = 1u << 4;
 constexpr unsigned kOptHash = 1u << 5;
+constexpr unsigned kOptFormat = 1u << 6;
+constexpr unsigned kOptNamespace = 1u << 7;
 
 using options = cli::cmd_options;
 
@@ -92,6 +94,12 @@ const option_row kOptions[] = {
      "--gpg  open each share that is an OpenPGP message with gpg (or the program named by\n"
      "    VANTIRO_GPG), its output read through a pipe",
      nullptr},
+    {"--format", kOptFormat, "<format>", &options::format, nullptr, nullptr,
+     "--format <format>  the form written for a stock verifier: pubkey's hex (default),\n"
+     "    pem, openssh, signify or minisign; sign's raw (default), signify, minisign or ssh",
+     nullptr},
+    {"--namespace", kOptNamespace, "<ns>", &options::ns, nullptr, nullptr,
+     "--namespace <ns>  the SSH signature namespace (default file)", nullptr},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -131,11 +139,13 @@ int run_sign(const options& o, int argc, char** argv) {
   return cli::cmd_sign(argv[0], argv[1], argv[2], argc - 3, argv + 3, o);
 }
 
-int run_verify(const options&, int argc, char** argv) {
+int run_verify(const options& o, int argc, char** argv) {
   if (argc == 2) return kShowUsage;
-  return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr)
-                   : cli::cmd_verify(argv[0], argv[1], argv[2]);
+  return argc == 1 ? cli::cmd_verify(argv[0], nullptr, nullptr, o)
+                   : cli::cmd_verify(argv[0], argv[1], argv[2], o);
 }
+
+int run_pubkey(const options& o, int, char** argv) { return cli::cmd_pubkey(argv[0], o); }
 
 int run_reshare(const options& o, int argc, char** argv) {
   return cli::cmd_reshare(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], argc - 4,
@@ -171,12 +181,17 @@ const command_row kCommands[] = {
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
      "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
      "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_sign},
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptFormat | kOptNamespace, 0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
      "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
-     1, 3, kOptHelp, 0, run_verify},
+     1, 3, kOptHelp | kOptNamespace, 0, run_verify},
+    {"pubkey", "<anchor>",
+     "Prints the anchor's key, once its self-signature verifies, in the form a relying\n"
+     "party's verifier reads: hex, PEM for openssl pkeyutl, an OpenSSH key line for\n"
+     "ssh-keygen -Y verify, a signify or a minisign public key.",
+     1, 1, kOptHelp | kOptFormat, 0, run_pubkey},
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",
