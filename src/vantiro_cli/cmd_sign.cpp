@@ -187,8 +187,8 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
   } else {
     char keynum[2 * VANTIRO_KEYNUM_SIZE + 1];
     keynum_hex(a.key, keynum);
-    std::printf("\n  keynum: %s\n  wrote %zuB %s signature -> %s\n", keynum, len,
-                signature_format_name(format), sigout);
+    std::printf("\n  keynum: %s\n  wrote %dB %s signature -> %s\n", keynum,
+                static_cast<int>(len), signature_format_name(format), sigout);
   }
   return sync_dir_of(sigout) == 0 ? 0 : 1;
 }

@@ -179,13 +179,16 @@ const command_row kCommands[] = {
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
-     "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
-     "file.",
+     "key. The anchor may be - (standard input); the message is read twice (once for\n"
+     "--format minisign or ssh), so it must be a file. --format writes the signature file a\n"
+     "stock verifier reads.",
      5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptFormat | kOptNamespace, 0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
-     "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
+     "file holding one anchor record, or operator.pub. One operand may be - (standard input).\n"
+     "The signature is sign's in any --format, or one signify, minisign or ssh-keygen -Y\n"
+     "sign made with the root; its keynum is printed.",
      1, 3, kOptHelp | kOptNamespace, 0, run_verify},
     {"pubkey", "<anchor>",
      "Prints the anchor's key, once its self-signature verifies, in the form a relying\n"
