@@ -72,6 +72,9 @@ open(d + "/pub.der", "wb").write(bytes.fromhex("302a300506032b6570032100") + roo
   head -c $((256 << 20)) /dev/urandom >"$sv/msg.bin"
   shares="$sv/c/share-01.share $sv/c/share-02.share"
   sv_sign="$cli sign $sv/c/_key.txt $sv/msg.bin $sv/v.sig $shares"
+  # The prehashed formats read the message once.
+  sv_minisign="$cli sign --format minisign $sv/c/_key.txt $sv/msg.bin $sv/v.minisig $shares"
+  sv_ssh="$cli sign --format ssh $sv/c/_key.txt $sv/msg.bin $sv/v.sshsig $shares"
   ossl_sign="openssl pkeyutl -sign -rawin -inkey $sv/key.pem -in $sv/msg.bin -out $sv/o.sig"
   sv_verify="$cli verify $sv/c/_key.txt $sv/msg.bin $sv/o.sig"
   ossl_verify="openssl pkeyutl -verify -rawin -pubin -inkey $sv/pub.pem -in $sv/msg.bin -sigfile $sv/o.sig"
@@ -80,10 +83,12 @@ open(d + "/pub.der", "wb").write(bytes.fromhex("302a300506032b6570032100") + roo
     --prepare "rm -f $sv/v.sig" -n "vantiro-cli sign" "$sv_sign" \
     --prepare ':' -n "openssl pkeyutl -sign" "$ossl_sign" \
     --prepare ':' -n "vantiro-cli verify" "$sv_verify" \
-    --prepare ':' -n "openssl pkeyutl -verify" "$ossl_verify"
+    --prepare ':' -n "openssl pkeyutl -verify" "$ossl_verify" \
+    --prepare "rm -f $sv/v.minisig" -n "vantiro-cli sign --format minisign" "$sv_minisign" \
+    --prepare "rm -f $sv/v.sshsig" -n "vantiro-cli sign --format ssh" "$sv_ssh"
   cmp "$sv/v.sig" "$sv/o.sig"  # one signature from both
-  rm -f "$sv/v.sig"
-  for c in "$sv_sign" "$ossl_sign" "$sv_verify" "$ossl_verify"; do
+  rm -f "$sv/v.sig" "$sv/v.minisig" "$sv/v.sshsig"
+  for c in "$sv_sign" "$ossl_sign" "$sv_verify" "$ossl_verify" "$sv_minisign" "$sv_ssh"; do
     /usr/bin/time -f "%M" -a -o "$out/sv_mem.txt" $c >/dev/null
   done
 else

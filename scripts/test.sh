@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/ensure-packages.sh cmake g++ libgtest-dev nlohmann-json3-dev libssl-dev valgrind gdb python3 time age zlib1g-dev gnupg sq
+# Stock verifiers and signers the relying-party tests run against the tool.
+bash scripts/ensure-packages.sh openssh-client signify-openbsd minisign
 build="${BUILD_DIR:-build}"
 # The manual page checks: mandoc lints it, groff (man -l) renders it, Python compares texts.
 bash scripts/ensure-packages.sh mandoc groff-base python3

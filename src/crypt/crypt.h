@@ -61,6 +61,32 @@ void sha512(const uint8_t* data, size_t len, uint8_t out[64]);
 // Writes exactly 48 bytes.
 void sha384(const uint8_t* data, size_t len, uint8_t out[48]);
 
+// ---- BLAKE2b (RFC 7693) -----------------------------------------------------------
+
+constexpr size_t BLAKE2B_BLOCK = 128;
+constexpr size_t BLAKE2B_OUT_MAX = 64;
+constexpr size_t BLAKE2B_KEY_MAX = 64;
+
+struct blake2b_ctx {
+  uint64_t h[8];
+  uint64_t t[2];  // 128-bit count of bytes compressed, low word first
+  uint8_t buffer[BLAKE2B_BLOCK];
+  size_t buflen;  // 0..128: the last block seen waits until more input or final
+  size_t outlen;
+};
+
+// Starts a digest of outlen (1..64) bytes, keyed with keylen (0..64) bytes of key. 0; -1
+// for a length out of range or a null pointer. A keyed context holds the key until final.
+int blake2b_init(blake2b_ctx* ctx, size_t outlen, const uint8_t* key, size_t keylen);
+// Absorbs len bytes, compressing whole blocks straight from data; data may be null when
+// len is 0.
+void blake2b_update(blake2b_ctx* ctx, const uint8_t* data, size_t len);
+// Writes the outlen-byte digest and wipes the context.
+void blake2b_final(blake2b_ctx* ctx, uint8_t* out);
+// One call: 0, or -1 as blake2b_init refuses.
+int blake2b(const uint8_t* key, size_t keylen, const uint8_t* data, size_t len, uint8_t* out,
+            size_t outlen);
+
 // ---- SHA-1 -----------------------------------------------------------------------
 
 struct sha1_ctx {

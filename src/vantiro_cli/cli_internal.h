@@ -33,6 +33,8 @@ struct cmd_options {
   int revoked_count = 0;        // --revoked <statement>
   const char* revoked[kMaxListed] = {};
   const char* reason = nullptr;  // --reason <text>: revoke's reason
+  const char* format = nullptr;  // --format <format>: pubkey's and sign's output form
+  const char* ns = nullptr;      // --namespace <ns>: SSH signature namespace
 };
 
 // ---- Commands: each returns the exit status, 0 or 1 ----------------------------------
@@ -45,6 +47,7 @@ int cmd_sign(const char* anchor_path, const char* msg_path, const char* sigout, 
              char** share_paths, const cmd_options& o);
 int cmd_verify(const char* anchor_path, const char* msg_path, const char* sig_path,
                const cmd_options& o);
+int cmd_pubkey(const char* anchor_path, const cmd_options& o);
 int cmd_reshare(int n, int t, const char* anchor_path, const char* outdir, int k,
                 char** share_paths, const cmd_options& o);
 int cmd_reissue(int x, const char* anchor_path, const char* outdir, int k, char** share_paths,
@@ -60,6 +63,17 @@ int cmd_successor(const char* old_anchor, const char* new_anchor, const char* ou
                   char** share_paths, const cmd_options& o);
 int cmd_revoke(const char* anchor_path, const char* out, int k, char** share_paths,
                const cmd_options& o);
+
+// ---- Formats for stock verifiers (formats.cpp) ---------------------------------------
+
+// The VANTIRO_FORMAT_* named by pubkey's or sign's --format (the first when null), or -1
+// after printing the names it takes.
+int key_format(const char* name);
+int signature_format(const char* name);
+// sign's name of a signature format.
+const char* signature_format_name(int format);
+// The keynum of a key in lower-case hex.
+void keynum_hex(const uint8_t key[VANTIRO_KEY_SIZE], char (&out)[2 * VANTIRO_KEYNUM_SIZE + 1]);
 
 // Clears the vector registers, which inlined copies of secrets pass through (harden.cpp).
 // Before a thread starts too: it begins with a copy of them.

@@ -59,6 +59,8 @@ constexpr unsigned kOptRevoked = 1u << 10;
 constexpr unsigned kOptReason = 1u << 11;
 // What a relying party gives where an anchor is read.
 constexpr unsigned kOptTrust = kOptPin | kOptChain | kOptRevoked;
+constexpr unsigned kOptFormat = 1u << 12;
+constexpr unsigned kOptNamespace = 1u << 13;
 
 using options = cli::cmd_options;
 
@@ -125,6 +127,12 @@ const option_row kOptions[] = {
      "--reason <text>  why the root is revoked: one line of printable ASCII, at most 200\n"
      "    bytes (default \"revoked by its custodians\")",
      nullptr},
+    {"--format", kOptFormat, "<format>", &options::format, nullptr, nullptr,
+     "--format <format>  the form written for a stock verifier: pubkey's hex (default),\n"
+     "    pem, openssh, signify or minisign; sign's raw (default), signify, minisign or ssh",
+     nullptr},
+    {"--namespace", kOptNamespace, "<ns>", &options::ns, nullptr, nullptr,
+     "--namespace <ns>  the SSH signature namespace (default file)", nullptr},
 };
 
 // ---- Commands --------------------------------------------------------------------------
@@ -170,6 +178,8 @@ int run_verify(const options& o, int argc, char** argv) {
                    : cli::cmd_verify(argv[0], argv[1], argv[2], o);
 }
 
+int run_pubkey(const options& o, int, char** argv) { return cli::cmd_pubkey(argv[0], o); }
+
 int run_reshare(const options& o, int argc, char** argv) {
   return cli::cmd_reshare(parse_count(argv[0]), parse_count(argv[1]), argv[2], argv[3], argc - 4,
                           argv + 4, o);
@@ -214,15 +224,25 @@ const command_row kCommands[] = {
     {"sign", "<anchor> <message> <sigout> <share1> <share2> ...",
      "Signs the message file with the root rebuilt in memory from the shares; the 64-byte\n"
      "signature is written to the new file sigout only after it verifies under the anchor's\n"
-     "key. The anchor may be - (standard input); the message is read twice, so it must be a\n"
-     "file.",
-     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTrust | kOptTranscript, 0,
-     run_sign},
+     "key. The anchor may be - (standard input); the message is read twice (once for\n"
+     "--format minisign or ssh), so it must be a file. --format writes the signature file a\n"
+     "stock verifier reads.",
+     5, -1,
+     kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTrust | kOptTranscript | kOptFormat |
+         kOptNamespace,
+     0, run_sign},
     {"verify", "<anchor> [<message> <signature>]",
      "Checks the anchor's self-signature, and the signature of the message under its key.\n"
      "The anchor is a _key.txt zone line, DNS tool output (dig, kdig, host, nslookup), a zone\n"
-     "file holding one anchor record, or operator.pub. One operand may be - (standard input).",
-     1, 3, kOptHelp | kOptTrust, 0, run_verify},
+     "file holding one anchor record, or operator.pub. One operand may be - (standard input).\n"
+     "The signature is sign's in any --format, or one signify, minisign or ssh-keygen -Y\n"
+     "sign made with the root; its keynum is printed.",
+     1, 3, kOptHelp | kOptTrust | kOptNamespace, 0, run_verify},
+    {"pubkey", "<anchor>",
+     "Prints the anchor's key, once its self-signature verifies, in the form a relying\n"
+     "party's verifier reads: hex, PEM for openssl pkeyutl, an OpenSSH key line for\n"
+     "ssh-keygen -Y verify, a signify or a minisign public key.",
+     1, 1, kOptHelp | kOptTrust | kOptFormat, 0, run_pubkey},
     {"reshare", "<n> <t> <anchor> <outdir> <share1> <share2> ...",
      "Splits the root rebuilt from the shares anew into n shares of which any t rebuild it,\n"
      "written into outdir; the published anchor stays.",

@@ -590,3 +590,90 @@ int vantiro_trust_check(const uint8_t pin[VANTIRO_KEY_SIZE], const vantiro_state
 // VANTIRO_ANCHOR_SEVERAL when more than cap are found (*count then says how many).
 int vantiro_anchor_parse_all(const uint8_t* data, size_t len, vantiro_anchor* out, int cap,
                              int* count);
+
+// ---- Keys and signatures for stock verifiers ---------------------------------------------
+// The root's key and signatures in the forms that OpenSSL, OpenSSH (ssh-keygen -Y),
+// signify and minisign read. A key's keynum, the 8 bytes signify and minisign files name
+// their key by, is the first 8 bytes of SHA-256 of the 32-byte key.
+
+enum : int {
+  VANTIRO_FORMAT_RAW = 0,       // 64 bytes (signatures); 64 hex digits (keys)
+  VANTIRO_FORMAT_PEM = 1,       // keys only: SubjectPublicKeyInfo (RFC 8410) in PEM
+  VANTIRO_FORMAT_OPENSSH = 2,   // an ssh-ed25519 key line; an armored SSHSIG
+  VANTIRO_FORMAT_SIGNIFY = 3,   // pure Ed25519 over the message
+  VANTIRO_FORMAT_MINISIGN = 4,  // Ed25519 over BLAKE2b-512 of the message, and a global one
+};
+constexpr size_t VANTIRO_KEYNUM_SIZE = 8;
+// Room for any key text or signature file this part writes, and for what it reads.
+constexpr size_t VANTIRO_FORMAT_TEXT_MAX = 2048;
+constexpr size_t VANTIRO_NAMESPACE_MAX = 64;
+constexpr char VANTIRO_DEFAULT_NAMESPACE[] = "file";
+
+void vantiro_keynum(const uint8_t key[VANTIRO_KEY_SIZE], uint8_t keynum[VANTIRO_KEYNUM_SIZE]);
+
+// The key as text in a format above (hex for RAW), every line ending in a line feed, and a
+// NUL; owner names the key in an OpenSSH line ("vantiro:<owner>"; "root" when empty or
+// not one word of printable ASCII). 0 with *len characters; -1 for an unknown format or
+// too small an out.
+int vantiro_key_text(const uint8_t key[VANTIRO_KEY_SIZE], int format, const char* owner,
+                     char* out, size_t cap, size_t* len);
+
+// 1 for an SSHSIG namespace this tool writes and checks: 1 to VANTIRO_NAMESPACE_MAX
+// printable ASCII characters, no space.
+int vantiro_namespace_ok(const char* ns);
+
+// The digest a prehashed signature covers, taken in one pass over the message: BLAKE2b-512
+// (minisign) or SHA-512 (SSHSIG; SHA-256 when a signature read says so).
+enum : int { VANTIRO_PREHASH_NONE = 0, VANTIRO_PREHASH_BLAKE2B = 1, VANTIRO_PREHASH_SHA512 = 2,
+             VANTIRO_PREHASH_SHA256 = 3 };
+struct vantiro_prehash {
+  int kind;
+  blake2b_ctx b2;
+  sha512_ctx sha512;
+  sha256_ctx sha256;
+};
+void vantiro_prehash_init(vantiro_prehash* p, int kind);
+void vantiro_prehash_update(vantiro_prehash* p, const uint8_t* data, size_t len);
+// The digest (64 bytes; 32 for SHA-256) into out; *len its length.
+void vantiro_prehash_final(vantiro_prehash* p, uint8_t out[64], size_t* len);
+
+// Signs a prehashed format with the 64-byte root: MINISIGN over digest (BLAKE2b-512),
+// with trusted_comment (no line ends) under the global signature; OPENSSH as an SSHSIG in
+// namespace ns over digest (SHA-512). Each signature is checked under key before the file
+// text (and a NUL) goes to out; *len its length and sig the message signature. 0; -1
+// refused argument (format, namespace, comment, cap); -3 the root is not a key pair; -4 a
+// signature does not verify under key.
+int vantiro_sign_prehashed(const uint8_t root[VANTIRO_ROOT_SIZE],
+                           const uint8_t key[VANTIRO_KEY_SIZE], int format,
+                           const uint8_t digest[64], const char* ns, const char* trusted_comment,
+                           char* out, size_t cap, size_t* len, uint8_t sig[64]);
+
+// The signify signature file of a pure Ed25519 signature by key, and a NUL: 0, or -1 when
+// cap is too small.
+int vantiro_signify_text(const uint8_t key[VANTIRO_KEY_SIZE], const uint8_t sig[64], char* out,
+                         size_t cap, size_t* len);
+
+// A signature file as read: which form, and what its check needs.
+struct vantiro_sig_file {
+  int format;                          // VANTIRO_FORMAT_RAW, _SIGNIFY, _MINISIGN, _OPENSSH
+  int prehash;                         // VANTIRO_PREHASH_*: NONE is Ed25519 over the message
+  uint8_t sig[64];
+  int has_keynum;                      // signify, minisign, SSHSIG (the keynum of its key)
+  uint8_t keynum[VANTIRO_KEYNUM_SIZE];
+  uint8_t key[VANTIRO_KEY_SIZE];       // SSHSIG: the key it names
+  uint8_t global_sig[64];              // minisign
+  char comment[1025];                  // minisign's trusted comment; SSHSIG's namespace
+};
+
+// Reads a signature file of any form above, told by its content: 64 raw bytes or 128 hex
+// digits (one line end allowed), a signify or minisign file (LF or CRLF), an armored
+// SSHSIG. Strict and bounded (VANTIRO_FORMAT_TEXT_MAX bytes). 0, or -1 (out untouched).
+int vantiro_sig_parse(const uint8_t* text, size_t len, vantiro_sig_file* out);
+
+// Checks a prehashed signature under key over the message's digest. For an SSHSIG, ns must be its namespace. 0 when it verifies; -1
+// when it does not; -2 for an SSHSIG of another namespace.
+int vantiro_sig_verify_prehashed(const vantiro_sig_file* s, const uint8_t key[VANTIRO_KEY_SIZE],
+                                 const uint8_t* digest, size_t digest_len, const char* ns);
+// Checks a minisign file's global signature (over its signature and trusted comment)
+// under key; 0 when it verifies, and for any other form.
+int vantiro_sig_verify_global(const vantiro_sig_file* s, const uint8_t key[VANTIRO_KEY_SIZE]);

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Memory-residue check of vantiro-cli: after mint, after recover, after a refused
-recover, after sign, reshare, reissue, successor and revoke, after keygen and the sealed mint, sign and
+recover, after sign (in each format), reshare, reissue, successor and revoke, after keygen and
+the sealed mint, sign and
 recover, and after a mint to an OpenPGP certificate and a sign --gpg, no secret of the run may remain anywhere in the process's memory.
 
 Each command runs under gdb, which stops it at the exit_group system call and writes a
@@ -530,6 +531,27 @@ def main():
         pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
         pats.update(transcript_secrets(root, transcript))
         ok &= check("sign", blob, pats, [("argv message path", msg.encode())])
+        # sign in each format for a stock verifier: the nonce of the signature over what
+        # each form signs (the message, its BLAKE2b-512, the SSHSIG blob) must be gone too.
+        prefix = hashlib.sha512(root[:32]).digest()[32:]
+        def ssh_string(b):
+            return len(b).to_bytes(4, "big") + b
+        signed = {"signify": message,
+                  "minisign": hashlib.blake2b(message).digest(),
+                  "ssh": b"SSHSIG" + ssh_string(b"file") + ssh_string(b"")
+                         + ssh_string(b"sha512") + ssh_string(hashlib.sha512(message).digest())}
+        for fmt, what in signed.items():
+            path = os.path.join(tmp, f"message.{fmt}.sig")
+            blob, _ = core_at_exit(opts.gdb, os.path.join(tmp, f"sign-{fmt}.core"),
+                                   [cli, "sign", "--format", fmt, os.path.join(out, "_key.txt"),
+                                    msg, path] + shares, tmp)
+            if not os.path.exists(path):
+                sys.exit(f"sign --format {fmt} under gdb wrote no signature")
+            pats = secrets_of_root(root, [records[0], records[2], records[4]])
+            nonce = hashlib.sha512(prefix + what).digest()
+            pats.update(windows("nonce SHA-512(prefix || M)", nonce))
+            pats.update(windows("nonce r", (int.from_bytes(nonce, "little") % ell).to_bytes(32, "little")))
+            ok &= check(f"sign --format {fmt}", blob, pats, [("argv message path", msg.encode())])
 
         # reshare and reissue: the rebuilt root, the given shares and the new ones.
         anchor = os.path.join(out, "_key.txt")
