@@ -25,7 +25,7 @@ int cmd_revoke(const char* anchor_path, const char* out, int k, char** share_pat
   if (refuse_stdin_output(out)) return 1;
   vantiro_anchor a;
   if (!read_anchor(anchor_path, &a)) return 1;
-  if (refuse_existing(out)) return 1;
+  if (refuse_existing(out) || !transcript_accepts(a.key, false)) return 1;
   char time[kUtcSize];
   char text[VANTIRO_STATEMENT_TEXT_MAX];
   size_t len = 0;

@@ -37,7 +37,7 @@ int cmd_successor(const char* old_anchor, const char* new_anchor, const char* ou
     print_error("ERROR: the new anchor's key is the old one's: a root cannot succeed itself\n");
     return 1;
   }
-  if (refuse_existing(out)) return 1;
+  if (refuse_existing(out) || !transcript_accepts(old_a.key, false)) return 1;
   char time[kUtcSize];
   char text[VANTIRO_STATEMENT_TEXT_MAX];
   size_t len = 0;

@@ -262,12 +262,13 @@ const command_row kCommands[] = {
      "The old root, rebuilt in memory from its shares, signs a successor statement for the\n"
      "new anchor into the new file out: relying parties who pinned the old key follow it\n"
      "to the new one (--chain).",
-     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg, 0, run_successor},
+     5, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTranscript, 0, run_successor},
     {"revoke", "<anchor> <out> <share1> <share2> ...",
      "The root, rebuilt in memory from its shares, signs its own revocation into the new\n"
      "owner-only file out: relying parties given it (--revoked) refuse its key and every\n"
      "key it vouched for.",
-     4, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptReason, 0, run_revoke},
+     4, -1, kOptHelp | kOptSplit | kOptKey | kOptGpg | kOptTranscript | kOptReason, 0,
+     run_revoke},
     {"transcript", "<file> <anchor>",
      "Checks a ceremony's transcript under the anchor's key: every entry's layout, number,\n"
      "chain to the entry before and signature; prints a line per entry and the head.",

@@ -52,8 +52,8 @@ USAGE = ("Ardessa Vantiro CLI\n  vantiro-cli selftest\n"
          f"  vantiro-cli reshare {SPLIT}{TO}{KEY}{GPG}{TR}{TAKES['reshare']}\n"
          f"  vantiro-cli reissue {SPLIT}{TO1}{KEY}{GPG}{TR}{TAKES['reissue']}\n"
          f"  vantiro-cli check {KEY}{GPG}{TRUST}{TAKES['check']}\n"
-         f"  vantiro-cli successor {SPLIT}{KEY}{GPG}{TAKES['successor']}\n"
-         f"  vantiro-cli revoke {SPLIT}{KEY}{GPG}[--reason <text>] {TAKES['revoke']}\n"
+         f"  vantiro-cli successor {SPLIT}{KEY}{GPG}{TR}{TAKES['successor']}\n"
+         f"  vantiro-cli revoke {SPLIT}{KEY}{GPG}{TR}[--reason <text>] {TAKES['revoke']}\n"
          f"  vantiro-cli transcript [--files] {TAKES['transcript']}\n"
          "  vantiro-cli keygen <keyout> <pubout>\n"
          "  vantiro-cli help [<command>]\n  vantiro-cli version [--hash]\n")
@@ -2576,6 +2576,25 @@ class Transcripts(CeremonyCase):
         self.assertTrue(out.endswith(f"  {len(entries)} entries, head {heads[-1][1]}\n"), out)
         self.assertEqual(sum(k == "wrote" for e in entries for k, _, _ in e["files"]),
                          out.count(": as written\n"))
+
+    def test_successor_and_revocation_are_recorded(self):
+        """A transcript is created by the first command that names it (not only by mint), and
+        the statements of succession are entries like any other."""
+        a, b = self.ceremony(3, 2, "a"), self.ceremony(3, 2, "b")
+        t = self.path("a.transcript")
+        self.logged(["successor", f"{a[0]}/_key.txt", f"{b[0]}/_key.txt", self.path("s.txt"),
+                     *a[2][:2]], t)
+        self.logged(["revoke", f"{a[0]}/_key.txt", self.path("r.txt"), *a[2][1:]], t)
+        entries = transcript_entries(read(t))
+        self.assertEqual([("successor", "ok"), ("revoke", "ok")],
+                         [(e["command"].split('"')[1], e["result"]) for e in entries])
+        self.assertEqual([(self.path("s.txt"), hashlib.sha256(read(self.path("s.txt"))).hexdigest())],
+                         [(p, d) for k, d, p in entries[0]["files"] if k == "wrote"])
+        # B's shares cannot add to A's transcript: refused before anything is made.
+        rc, out, err = self.run_cli("revoke", "--transcript", t, f"{b[0]}/_key.txt",
+                                    self.path("rb.txt"), *b[2][:2])
+        self.assertEqual((1, "", f"ERROR: {t} is not a transcript of this root\n"), (rc, out, err))
+        self.assertFalse(os.path.exists(self.path("rb.txt")))
 
     def test_every_tamper_is_found_at_its_entry(self):
         t = self.path("t.txt")

@@ -1,0 +1,2 @@
+untrusted comment: verify with vantiro-cli pubkey --format signify
+RWQPiZ8YwlhVHySwW8L5cVLSl6XFq9tC7kg3IvnlIGe/1NsamaF9ldHKAdWgRZPbOynqUopUOsBKbovzYddbSEFxh1AiyMqMYwg=
