@@ -92,7 +92,7 @@ bool verify_entry(const uint8_t key[32], const char* body, size_t len, const uin
 int vantiro_transcript_check(const uint8_t* data, size_t len, const uint8_t key[VANTIRO_KEY_SIZE],
                              vantiro_transcript_each each, void* ctx,
                              vantiro_transcript_result* out) {
-  if (data == nullptr || key == nullptr || out == nullptr) return -1;
+  if ((data == nullptr && len != 0) || key == nullptr || out == nullptr) return -1;
   *out = vantiro_transcript_result{};
   const char* text = reinterpret_cast<const char*>(data);
   uint8_t head[32] = {};
