@@ -50,6 +50,8 @@ struct core_lines {
 bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* out, size_t n);
 // A decimal of 1 to 3 digits without a leading zero, at most 255.
 bool core_small_decimal(const char* s, size_t len, int* v);
+// "<label><decimal>" exactly, the decimal as core_small_decimal reads it.
+bool core_labelled_decimal(const char* s, size_t len, const char* label, int* v);
 // Whether the len characters at s begin with the NUL-terminated prefix.
 bool core_starts(const char* s, size_t len, const char* prefix);
 // Text a line may hold after its label: no control character (the line feed ends it).

@@ -42,11 +42,6 @@ bool verify_body(const vantiro_share_text* s, const char* body, size_t len) {
                            reinterpret_cast<const uint8_t*>(body), len, s->sig) == 0;
 }
 
-bool labelled_decimal(const char* s, size_t len, const char* label, int* v) {
-  const size_t l = std::strlen(label);
-  return len > l && std::memcmp(s, label, l) == 0 && core_small_decimal(s + l, len - l, v);
-}
-
 bool parse_fields(const char* text, size_t n, vantiro_share_text* s) {
   core_lines r{text, n, true};
   const char* p = nullptr;
@@ -54,8 +49,8 @@ bool parse_fields(const char* text, size_t n, vantiro_share_text* s) {
   return r.line(&p, &len) && len == sizeof kHead - 2 && std::memcmp(p, kHead, len) == 0 &&
          r.line(&p, &len) && core_labelled_hex(p, len, "key: ", s->key, sizeof s->key) &&
          r.line(&p, &len) && core_labelled_hex(p, len, "split: ", s->split, sizeof s->split) &&
-         r.line(&p, &len) && labelled_decimal(p, len, "threshold: ", &s->threshold) &&
-         r.line(&p, &len) && labelled_decimal(p, len, "share: ", &s->x) && r.line(&p, &len) &&
+         r.line(&p, &len) && core_labelled_decimal(p, len, "threshold: ", &s->threshold) &&
+         r.line(&p, &len) && core_labelled_decimal(p, len, "share: ", &s->x) && r.line(&p, &len) &&
          core_labelled_hex(p, len, "record: ", s->record, sizeof s->record) &&
          r.line(&p, &len) && core_labelled_hex(p, len, kSigLabel, s->sig, sizeof s->sig) &&
          r.i == n && fields_ok(s);

@@ -61,6 +61,11 @@ bool core_small_decimal(const char* s, size_t len, int* v) {
   return true;
 }
 
+bool core_labelled_decimal(const char* s, size_t len, const char* label, int* v) {
+  const size_t l = std::strlen(label);
+  return len > l && std::memcmp(s, label, l) == 0 && core_small_decimal(s + l, len - l, v);
+}
+
 bool core_starts(const char* s, size_t len, const char* prefix) {
   const size_t n = std::strlen(prefix);
   return len >= n && std::memcmp(s, prefix, n) == 0;
