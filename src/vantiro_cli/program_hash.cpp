@@ -16,7 +16,7 @@ bool program_sha256(uint8_t out[32]) {
   }
   sha256_ctx ctx;
   sha256_init(&ctx);
-  uint8_t buf[64 * 1024];
+  uint8_t buf[16 * 1024];
   size_t got = 0;
   while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) sha256_update(&ctx, buf, got);
   const bool ok = std::ferror(f) == 0;

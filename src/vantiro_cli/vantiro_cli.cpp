@@ -11,8 +11,10 @@
 
 namespace {
 
-// Bytes of stack cleared after a command: well beyond the deepest call chain below it.
-constexpr size_t kScrubBytes = 64 * 1024;
+// Bytes of stack cleared after a command: well beyond the deepest call chain below it
+// (a command with a transcript reads it, hashes the program and signs its entry below
+// the command's own frames).
+constexpr size_t kScrubBytes = 256 * 1024;
 
 // The hash, signing and interpolation routines leave their temporaries (message
 // schedules, hash states, scalars) on the stack below the command, and inlined copies
