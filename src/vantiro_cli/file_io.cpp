@@ -102,11 +102,11 @@ FILE* cli_create_new(const char* path, bool secret) {
   return handle_to_stream(h, _O_WRONLY | _O_BINARY, "wb");
 }
 
-FILE* cli_open_append(const char* path, bool fresh) {
+FILE* cli_open_append(const char* path) {
   wchar_t wide[kWidePath];
   if (!widen(path, wide)) return nullptr;
   HANDLE h = CreateFileW(wide, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                         fresh ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_DISK) {
     CloseHandle(h);
     return nullptr;
@@ -250,11 +250,10 @@ FILE* cli_create_new(const char* path, bool secret) {
   return f;
 }
 
-FILE* cli_open_append(const char* path, bool fresh) {
+FILE* cli_open_append(const char* path) {
   // O_NOFOLLOW: the transcript is appended to where it stands, never through a link;
   // O_NONBLOCK: a FIFO is refused below rather than waited on.
-  const int flags = O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  const int fd = open(path, fresh ? flags | O_EXCL : flags, 0644);
+  const int fd = open(path, O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, O_APPEND) != 0) {

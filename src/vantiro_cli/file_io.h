@@ -28,10 +28,10 @@ FILE* cli_create_new(const char* path, bool secret);
 // opened; the next count is tried. Null on failure.
 FILE* cli_create_temp(const char* final_path, bool secret, char* tmp, size_t cap);
 
-// Opens path to read it whole and append to it, only when it is a regular file: a new
-// file is created (mode 0644, public) when none is there, or, with fresh, must be created
-// (anything at path refuses). Writes always go to its end. Null on failure.
-FILE* cli_open_append(const char* path, bool fresh);
+// Opens the existing file at path to read it whole and append to it, only when it is a
+// regular file (never through a symbolic link). Writes always go to its end. Null on
+// failure, also when nothing is at path: a new file is written whole with the others.
+FILE* cli_open_append(const char* path);
 
 // Gives a public file written under a temporary name the default access of a new file
 // (0666 less the umask) before it is published. 0 on success.

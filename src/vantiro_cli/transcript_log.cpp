@@ -184,10 +184,13 @@ bool make_body(int number, const uint8_t previous[32], const uint8_t program[32]
   return !g.full;
 }
 
-// Appends the run's entry to the transcript; false after printing why not.
+// Appends the run's entry to the transcript; false after printing why not. A transcript
+// that does not exist yet is written whole under a temporary name and then given its
+// name, like every other file, so a crash never leaves an empty or partial one behind.
 bool append_entry(int status) {
-  FILE* f = cli_open_append(g.path, g.fresh);
-  if (f == nullptr) {
+  const bool is_new = g.fresh || !cli_path_exists(g.path);
+  FILE* f = is_new ? nullptr : cli_open_append(g.path);
+  if (!is_new && f == nullptr) {
     print_error("ERROR: cannot append to %s\n", g.path);
     return false;
   }
@@ -195,7 +198,7 @@ bool append_entry(int status) {
   uint8_t head[32] = {};
   uint8_t program[32];
   // The file as it stands when the entry is added: what the entry follows.
-  bool ok = check_existing(f, g.root + 32, &entries, head) && program_sha256(program);
+  bool ok = (is_new || check_existing(f, g.root + 32, &entries, head)) && program_sha256(program);
   char* body = ok ? static_cast<char*>(std::malloc(kEntryCap)) : nullptr;
   char* entry = ok ? static_cast<char*>(std::malloc(kEntryCap + 1)) : nullptr;
   size_t body_len = 0;
@@ -214,16 +217,18 @@ bool append_entry(int status) {
     if (rc != 0) print_error("ERROR: the transcript entry could not be signed (rc=%d)\n", rc);
     ok = rc == 0;
   }
-  if (ok) {
+  if (ok && is_new) {
+    ok = write_file(g.path, reinterpret_cast<const uint8_t*>(entry), entry_len, false) == 0 &&
+         sync_dir_of(g.path) == 0;
+  } else if (ok) {
     ok = std::fwrite(entry, 1, sep + entry_len, f) == sep + entry_len;
     ok = std::fflush(f) == 0 && ok;
     ok = ok && cli_sync(f) == 0;
     if (!ok) print_error("ERROR: cannot append to %s\n", g.path);
   }
-  ok = std::fclose(f) == 0 && ok;
+  if (f != nullptr) ok = std::fclose(f) == 0 && ok;
   std::free(body);
   std::free(entry);
-  if (ok && entries == 0) ok = sync_dir_of(g.path) == 0;
   if (!ok) return false;
   std::printf("  transcript: %s entry %d, head ", g.path, entries + 1);
   print_head(head);

@@ -599,7 +599,10 @@ class Mint(CliCase):
                  "c.key": lambda d: re.fullmatch(
                      rb"# created: [0-9T:Z-]{20}\n# public key: age1[0-9a-z]{58}\n"
                      rb"AGE-SECRET-KEY-1[0-9A-Z]{58}\n", d),
-                 "c.pub": lambda d: re.fullmatch(rb"[0-9a-f]{64}\n", d)}
+                 "c.pub": lambda d: re.fullmatch(rb"[0-9a-f]{64}\n", d),
+                 "t.log": lambda d: re.fullmatch(
+                     rb"vantiro transcript v1\nentry: 1\n.*\nsignature: [0-9a-f]{128}\n", d,
+                     re.S)}
         for x in range(1, n + 1):
             tests[f"share-{x:02d}.share"] = lambda d, x=x: len(d) == 65 and d[0] == x
             tests[f"share-{x:02d}.sealed"] = lambda d, x=x: re.fullmatch(
@@ -624,7 +627,10 @@ class Mint(CliCase):
                 ("nolink", ["mint", "5", "3", "example.org", "{o}"], 5, 3, 9,
                  {"VT_LINK_FAIL": "1"}),
                 ("sealed", ["mint"] + pubs + ["3", "2", "example.org", "{o}"], 3, 2, 7, {}),
-                ("keygen", ["keygen", "{o}/c.key", "{o}/c.pub"], 0, 0, 2, {})):
+                ("keygen", ["keygen", "{o}/c.key", "{o}/c.pub"], 0, 0, 2, {}),
+                # A new transcript is a file like the others, never left empty or cut.
+                ("transcript", ["mint", "--transcript", "{o}/t.log", "3", "2", "example.org",
+                                "{o}"], 3, 2, 8, {})):
             for step in range(1, 100):
                 outdir = self.path(f"{label}{step}")
                 os.makedirs(outdir)
@@ -639,7 +645,7 @@ class Mint(CliCase):
                         # Owner-only, until a public file is whole and gets its default
                         # mode before it is synced.
                         public = temp.group(1) in ("operator.pub", "_key.txt", "shares.txt",
-                                                   "c.pub")
+                                                   "c.pub", "t.log")
                         if os.stat(p).st_mode & 0o077:
                             self.assertTrue(public and whole[temp.group(1)](read(p)),
                                             (label, step, name))
