@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli_internal.h"
+#include "file_io.h"
 #include "crypt.h"
 
 namespace cli {
@@ -40,13 +41,17 @@ void check_written(const char* line, size_t len, listing* l) {
   vantiro_unhex(line + 7, 64, want);
   uint8_t got[32];
   message_in m;
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) {
+  if (!cli_path_exists(path)) {
     std::printf(": not here\n");
     return;
   }
-  std::fclose(f);
-  if (!open_message(path, &m)) return;
+  // Not a regular file (a FIFO put in its place would stall an open), or unreadable: the
+  // error line says which.
+  if (!open_message(path, &m)) {
+    std::printf("\n");
+    l->all_found = false;
+    return;
+  }
   sha256_ctx ctx;
   sha256_init(&ctx);
   unsigned long long total = 0;
