@@ -48,7 +48,9 @@ struct core_lines {
 
 // "<label><hex of n bytes>" exactly, in lower case.
 bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* out, size_t n);
-// A decimal of 1 to 3 digits without a leading zero, at most 255.
+// A decimal of 1 to 9 digits without a leading zero, at most max.
+bool core_decimal(const char* s, size_t len, int max, int* v);
+// A decimal without a leading zero, at most 255.
 bool core_small_decimal(const char* s, size_t len, int* v);
 // "<label><decimal>" exactly, the decimal as core_small_decimal reads it.
 bool core_labelled_decimal(const char* s, size_t len, const char* label, int* v);

@@ -49,17 +49,20 @@ bool core_labelled_hex(const char* s, size_t len, const char* label, uint8_t* ou
   return len == l + 2 * n && std::memcmp(s, label, l) == 0 && vantiro_unhex(s + l, 2 * n, out) == 0;
 }
 
-bool core_small_decimal(const char* s, size_t len, int* v) {
-  if (len == 0 || len > 3 || s[0] == '0') return false;
+bool core_decimal(const char* s, size_t len, int max, int* v) {
+  // Nine digits at most: within int whatever they are.
+  if (len == 0 || len > 9 || s[0] == '0') return false;
   int x = 0;
   for (size_t i = 0; i < len; ++i) {
     if (s[i] < '0' || s[i] > '9') return false;
     x = x * 10 + (s[i] - '0');
   }
-  if (x > 255) return false;
+  if (x > max) return false;
   *v = x;
   return true;
 }
+
+bool core_small_decimal(const char* s, size_t len, int* v) { return core_decimal(s, len, 255, v); }
 
 bool core_labelled_decimal(const char* s, size_t len, const char* label, int* v) {
   const size_t l = std::strlen(label);

@@ -10,17 +10,8 @@ namespace {
 
 constexpr char kHead[] = "vantiro transcript v1";
 
-// An entry number: 1 to 999999999, no leading zero.
-bool entry_number(const char* s, size_t len, int* n) {
-  if (len == 0 || len > 9 || s[0] == '0') return false;
-  int v = 0;
-  for (size_t i = 0; i < len; ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    v = v * 10 + (s[i] - '0');
-  }
-  *n = v;
-  return true;
-}
+// Entry numbers run from 1 to 999999999.
+constexpr int kMaxEntry = 999999999;
 
 // "<label><64 hex> <text>" of a file line.
 bool file_line(const char* s, size_t len, const char* label) {
@@ -39,7 +30,7 @@ bool read_entry(const char* text, size_t n, vantiro_transcript_entry* e, uint8_t
   const char* p = nullptr;
   size_t l = 0;
   if (!(r.line(&p, &l) && l == sizeof kHead - 1 && std::memcmp(p, kHead, l) == 0)) return false;
-  if (!(r.line(&p, &l) && core_starts(p, l, "entry: ") && entry_number(p + 7, l - 7, &e->number)))
+  if (!(r.line(&p, &l) && core_starts(p, l, "entry: ") && core_decimal(p + 7, l - 7, kMaxEntry, &e->number)))
     return false;
   if (!(r.line(&p, &l) && core_labelled_hex(p, l, "previous: ", previous, 32))) return false;
   if (!(r.line(&p, &l) && core_labelled_hex(p, l, "key: ", key, 32))) return false;
