@@ -436,6 +436,17 @@ TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
   const bytes record_hex(hex.begin(), hex.end());
   // Making it leaves neither the record nor the share text.
   expect_visible_and_clean(made_snap, eph, {record, record_hex});
+  // Nor does making the share text alone (the age encryption above overwrites where it
+  // was made); the check of its signature leaves the R half behind.
+  char text[VANTIRO_SHARE_TEXT_MAX];
+  size_t text_len = 0;
+  const vt::StackSnapshot text_snap = vt::stack_after([&] {
+    made = vantiro_share_text_make(root, split, 2, records.data(), text, sizeof text, &text_len);
+  });
+  ASSERT_EQ(0, made);
+  const std::string sig_hex(text + text_len - 129, 64);
+  expect_visible_and_clean(text_snap, vt::from_hex(sig_hex), {record, record_hex});
+  secure_zero(text, sizeof text);
   for (int want : {VANTIRO_AGE_SHARE_OPENED, VANTIRO_AGE_SHARE_PAYLOAD}) {
     SCOPED_TRACE(want);
     bytes f(file, file + len);
