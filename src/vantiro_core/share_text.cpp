@@ -180,8 +180,8 @@ int vantiro_age_share_open(const uint8_t* file, size_t len, const uint8_t (*keys
          : prc == -3 ? VANTIRO_AGE_SHARE_UNSIGNED
                      : VANTIRO_AGE_SHARE_NOT_SHARE;
   }
+  // The dearmored file is as public as the file itself: only the share text is wiped.
   secure_zero(text, sizeof text);
-  secure_zero(binary, sizeof binary);
   return rc;
 }
 
