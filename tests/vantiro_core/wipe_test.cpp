@@ -4,6 +4,7 @@
 // be found there, which shows that the scan sees the call's frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "core_internal.h"
@@ -405,10 +406,10 @@ TEST(VantiroWipes, SealedOpenLeavesNoRecord) {
   secure_zero(sk, sizeof sk);
 }
 
-// Making an age share leaves neither the record nor the share text (its record in hex)
-// behind; opening it leaves neither, nor the custodian's key, whether it opens or its
-// payload is refused.
-TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
+// Making a share text, alone or as an age or OpenPGP share, leaves neither the record nor
+// the share text (its record in hex) behind; opening an age share leaves neither, nor the
+// custodian's key, whether it opens or its payload is refused.
+TEST(VantiroWipes, ShareTextsMadeAndOpenedLeaveNoRecord) {
   uint8_t root_pk[32], root[64], sk[32], pk[32];
   ASSERT_EQ(0, ed25519_keypair(root_pk, root));
   bytes records(2 * VANTIRO_RECORD_SIZE);
@@ -447,6 +448,27 @@ TEST(VantiroWipes, AgeShareOpenLeavesNoShareText) {
   const std::string sig_hex(text + text_len - 129, 64);
   expect_visible_and_clean(text_snap, vt::from_hex(sig_hex), {record, record_hex});
   secure_zero(text, sizeof text);
+  // Nor does sealing it to an OpenPGP certificate's encryption subkey.
+  openpgp_cert cert{};
+  std::memcpy(cert.subkey, pk, 32);
+  cert.kdf_hash = 8;    // SHA-256
+  cert.kdf_cipher = 7;  // AES-128
+  std::vector<char> armored(VANTIRO_SEALED_TEXT_MAX);
+  const vt::StackSnapshot pgp_snap = vt::stack_after([&] {
+    made = vantiro_openpgp_share_make(root, split, 2, records.data(), &cert, armored.data(),
+                                      armored.size(), &text_len);
+  });
+  ASSERT_EQ(0, made);
+  // Shown by the ephemeral public key, the PKESK's point after its MPI length and 0x40.
+  bytes message(VANTIRO_SEALED_TEXT_MAX);
+  size_t message_len = 0;
+  ASSERT_EQ(0, openpgp_dearmor(reinterpret_cast<const uint8_t*>(armored.data()), text_len,
+                               OPENPGP_ARMOR_MESSAGE, message.data(), message.size(), &message_len));
+  const uint8_t mpi[] = {0x01, 0x07, 0x40};
+  const auto at = std::search(message.begin(), message.begin() + static_cast<long>(message_len),
+                              std::begin(mpi), std::end(mpi));
+  ASSERT_LT(at + 35, message.end());
+  expect_visible_and_clean(pgp_snap, bytes(at + 3, at + 35), {record, record_hex});
   for (int want : {VANTIRO_AGE_SHARE_OPENED, VANTIRO_AGE_SHARE_PAYLOAD}) {
     SCOPED_TRACE(want);
     bytes f(file, file + len);
