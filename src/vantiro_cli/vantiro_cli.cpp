@@ -12,8 +12,7 @@
 namespace {
 
 // Bytes of stack cleared after a command: well beyond the deepest call chain below it
-// (a command with a transcript reads it, hashes the program and signs its entry below
-// the command's own frames).
+// (reading an anchor reaches about 71 KiB in an optimised build).
 constexpr size_t kScrubBytes = 256 * 1024;
 
 // The hash, signing and interpolation routines leave their temporaries (message
